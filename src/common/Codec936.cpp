@@ -1,0 +1,48 @@
+#include "common/Codec936.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace {
+constexpr const char* kCodecName = "GBK";
+
+bool isLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+} // namespace
+
+QByteArray Codec936::encode(const QString& text) {
+    QStringEncoder encoder(kCodecName, QStringConverter::Flag::Stateless);
+    return encoder.encode(text);
+}
+
+QString Codec936::decode(const QByteArray& bytes) {
+    QStringDecoder decoder(kCodecName, QStringConverter::Flag::Stateless);
+    return decoder.decode(bytes);
+}
+
+qsizetype Codec936::byteLength(const QString& text) { return encode(text).size(); }
+
+QByteArray Codec936::cutBytes(const QByteArray& bytes, qsizetype maxBytes) {
+    if (maxBytes <= 0)
+        return {};
+    if (bytes.size() <= maxBytes)
+        return bytes;
+    // Walk from the start: a lead byte always starts a two-byte character in GBK.
+    qsizetype i = 0;
+    while (i < bytes.size()) {
+        const qsizetype width =
+            (isLeadByte(static_cast<unsigned char>(bytes[i])) && i + 1 < bytes.size()) ? 2 : 1;
+        if (i + width > maxBytes)
+            break;
+        i += width;
+    }
+    return bytes.left(i);
+}
+
+QString Codec936::cutToBytes(const QString& text, qsizetype maxBytes) {
+    return decode(cutBytes(encode(text), maxBytes));
+}
+
+bool Codec936::canEncode(const QString& text) {
+    // The converter does not report every substitution, so test the round trip instead.
+    return decode(encode(text)) == text;
+}

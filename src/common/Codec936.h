@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Code page 936 (GBK), the ANSI code page of the system: list files, window titles,
+// registry text and byte counts all pass through here. Stateless; every call stands alone.
+class Codec936 {
+public:
+    // A character that code page 936 cannot hold becomes "?", as the ANSI conversion does.
+    static QByteArray encode(const QString& text);
+    // Bytes that are not valid code page 936 decode to the replacement character.
+    static QString decode(const QByteArray& bytes);
+    static qsizetype byteLength(const QString& text);
+    // The longest prefix of the text whose encoding takes at most maxBytes bytes; a
+    // double-byte character is never split.
+    static QString cutToBytes(const QString& text, qsizetype maxBytes);
+    // The same cut on bytes already encoded: the result ends on a character boundary.
+    static QByteArray cutBytes(const QByteArray& bytes, qsizetype maxBytes);
+    // True when every character of the text has a code page 936 form (no "?" substitution).
+    static bool canEncode(const QString& text);
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <functional>
+
+using WindowHandle = quint32;
+
+// What the window-search module needs of the platform's window manager: top-level windows
+// visited once each in the platform's order, the facts the patrol needs about each, and a
+// close request that is posted without waiting. A backend may answer the per-window
+// queries from a snapshot taken for the enumeration in progress.
+class WindowSystem {
+public:
+    virtual ~WindowSystem() = default;
+
+    // Calls proc for every top-level window, in order, until proc returns false.
+    virtual void EnumWindows(const std::function<bool(WindowHandle)>& proc) = 0;
+
+    // Class name as the platform's ANSI interface gives it (at most 254 bytes).
+    virtual QString GetClassName(WindowHandle window) = 0;
+    // The owner (for a transient pop-up) or parent; 0 when there is none.
+    virtual WindowHandle GetParent(WindowHandle window) = 0;
+    virtual bool IsWindowVisible(WindowHandle window) = 0;
+    // Title already cut to at most 79 bytes of code page 936.
+    virtual QString GetWindowText(WindowHandle window) = 0;
+    // Identifier of the process that created the window; 0 when unknown.
+    virtual quint32 GetWindowProcessId(WindowHandle window) = 0;
+    // True for the platform's desktop and panel windows, which the patrol spares as it
+    // spares the desktop and the taskbar.
+    virtual bool IsShellWindow(WindowHandle window) = 0;
+
+    // Posts a close request; never waits for the window's program.
+    virtual void PostClose(WindowHandle window) = 0;
+};
