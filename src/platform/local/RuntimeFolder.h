@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// The user's private folder for the instance lock and the wake-up socket:
+// $XDG_RUNTIME_DIR/sentinel, or, without a runtime directory, a folder of the user's own
+// in the temp folder. Created with mode 0700; a folder of that name that belongs to
+// another user, or is not a real folder, is never used.
+class RuntimeFolder {
+public:
+    // Returns the folder, creating it when needed; empty when no safe folder can be had.
+    static QString path();
+};
