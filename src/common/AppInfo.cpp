@@ -19,6 +19,10 @@ QString AppInfo::baseName() const {
     return dot > 0 ? m_exeFileName.left(dot) : m_exeFileName;
 }
 
-QString AppInfo::exePath() const { return m_exeDir + QLatin1Char('/') + m_exeFileName; }
+QString AppInfo::exePath() const {
+    return m_exeDir + QLatin1Char('/') + m_exeFileName;
+}
 
-QString AppInfo::keyListPath() const { return m_exeDir + QStringLiteral("/KeyList.dat"); }
+QString AppInfo::keyListPath() const {
+    return m_exeDir + QStringLiteral("/KeyList.dat");
+}

@@ -6,7 +6,9 @@
 namespace {
 constexpr const char* kCodecName = "GBK";
 
-bool isLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+bool isLeadByte(unsigned char b) {
+    return b >= 0x81 && b <= 0xFE;
+}
 } // namespace
 
 QByteArray Codec936::encode(const QString& text) {
@@ -19,7 +21,9 @@ QString Codec936::decode(const QByteArray& bytes) {
     return decoder.decode(bytes);
 }
 
-qsizetype Codec936::byteLength(const QString& text) { return encode(text).size(); }
+qsizetype Codec936::byteLength(const QString& text) {
+    return encode(text).size();
+}
 
 QByteArray Codec936::cutBytes(const QByteArray& bytes, qsizetype maxBytes) {
     if (maxBytes <= 0)

@@ -27,7 +27,9 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     return *this;
 }
 
-ChildProcess::~ChildProcess() { terminate(); }
+ChildProcess::~ChildProcess() {
+    terminate();
+}
 
 bool ChildProcess::start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                          int keepFd, const std::string& stdoutPath) {

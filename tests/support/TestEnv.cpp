@@ -20,7 +20,8 @@ TestEnv::TestEnv() {
         {"XDG_RUNTIME_DIR", runtimeDir()},
     };
     for (const auto& [name, value] : vars) {
-        m_saved.append({name, qgetenv(name.constData()), qEnvironmentVariableIsSet(name.constData())});
+        m_saved.append(
+            {name, qgetenv(name.constData()), qEnvironmentVariableIsSet(name.constData())});
         qputenv(name.constData(), QFile::encodeName(value));
     }
 }

@@ -103,7 +103,9 @@ bool XvfbServer::startWindowManager() {
     return false;
 }
 
-void XvfbServer::stopWindowManager() { m_wm.terminate(); }
+void XvfbServer::stopWindowManager() {
+    m_wm.terminate();
+}
 
 bool XvfbServer::screenshot(const std::string& pngPath) const {
     ChildProcess shot;

@@ -1,7 +1,9 @@
 #include "platform/fake/MemorySettingsStore.h"
 
 namespace {
-bool same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool same(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 } // namespace
 
 QString MemorySettingsStore::GetSetting(const QString& appName, const QString& section,

@@ -9,8 +9,7 @@
 // count of writes so tests can tell that nothing was written.
 class MemorySettingsStore : public SettingsStore {
 public:
-    QString GetSetting(const QString& appName, const QString& section,
-                       const QString& key) override;
+    QString GetSetting(const QString& appName, const QString& section, const QString& key) override;
     void SaveSetting(const QString& appName, const QString& section, const QString& key,
                      const QString& value) override;
 

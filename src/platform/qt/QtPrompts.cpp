@@ -41,11 +41,20 @@ int QtPrompts::MsgBox(const QString& text, int style, const QString& caption) {
     box.setWindowTitle(captionOr(caption));
     box.setText(text);
     switch (style & 0x70) {
-    case Msg::Critical: box.setIcon(QMessageBox::Critical); break;
-    case Msg::Question: box.setIcon(QMessageBox::Question); break;
-    case Msg::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case Msg::Information: box.setIcon(QMessageBox::Information); break;
-    default: box.setIcon(QMessageBox::NoIcon);
+    case Msg::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case Msg::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case Msg::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Msg::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    default:
+        box.setIcon(QMessageBox::NoIcon);
     }
     QList<QPushButton*> buttons;
     QList<int> results;

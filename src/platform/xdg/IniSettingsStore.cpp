@@ -27,10 +27,18 @@ QString escape(const QString& text, bool isName) {
     out.reserve(text.size());
     for (const QChar c : text) {
         switch (c.unicode()) {
-        case '\\': out += QLatin1String("\\\\"); break;
-        case '\n': out += QLatin1String("\\n"); break;
-        case '\r': out += QLatin1String("\\r"); break;
-        case '\t': out += QLatin1String("\\t"); break;
+        case '\\':
+            out += QLatin1String("\\\\");
+            break;
+        case '\n':
+            out += QLatin1String("\\n");
+            break;
+        case '\r':
+            out += QLatin1String("\\r");
+            break;
+        case '\t':
+            out += QLatin1String("\\t");
+            break;
         case '=':
         case '/':
         case '[':
@@ -41,7 +49,8 @@ QString escape(const QString& text, bool isName) {
             }
             out += c;
             break;
-        default: out += c;
+        default:
+            out += c;
         }
     }
     return out;
@@ -58,10 +67,17 @@ QString unescape(QStringView text) {
         }
         const QChar n = text[++i];
         switch (n.unicode()) {
-        case 'n': out += QLatin1Char('\n'); break;
-        case 'r': out += QLatin1Char('\r'); break;
-        case 't': out += QLatin1Char('\t'); break;
-        default: out += n;
+        case 'n':
+            out += QLatin1Char('\n');
+            break;
+        case 'r':
+            out += QLatin1Char('\r');
+            break;
+        case 't':
+            out += QLatin1Char('\t');
+            break;
+        default:
+            out += n;
         }
     }
     return out;

@@ -16,8 +16,7 @@ public:
     IniSettingsStore(); // the per-user file
     explicit IniSettingsStore(QString filePath);
 
-    QString GetSetting(const QString& appName, const QString& section,
-                       const QString& key) override;
+    QString GetSetting(const QString& appName, const QString& section, const QString& key) override;
     void SaveSetting(const QString& appName, const QString& section, const QString& key,
                      const QString& value) override;
 

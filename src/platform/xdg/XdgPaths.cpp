@@ -3,7 +3,9 @@
 #include <QDir>
 
 namespace {
-bool usable(const QString& path) { return !path.isEmpty() && QDir::isAbsolutePath(path); }
+bool usable(const QString& path) {
+    return !path.isEmpty() && QDir::isAbsolutePath(path);
+}
 } // namespace
 
 QString XdgPaths::configHome() {
