@@ -1,0 +1,418 @@
+#include "platform/x11/X11Snapshot.h"
+
+#include "platform/x11/X11Text.h"
+
+#include <QSet>
+
+#include <xcb/res.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+
+namespace {
+
+// Upper bounds, in 32-bit units, of what is read of each property. A title needs at most
+// 79 characters; the bounds leave room for escapes and broken bytes, and keep an absurdly
+// long property from costing more than a few kilobytes.
+constexpr uint32_t kTextLongs = 1024;
+constexpr uint32_t kAtomListLongs = 64;
+constexpr uint32_t kClientListLongs = 1u << 16;
+// How many windows a search for clients beneath frames may look at on each level.
+constexpr size_t kSearchBudget = 4096;
+
+constexpr uint32_t kNormalState = 1;
+constexpr uint32_t kIconicState = 3;
+
+struct Property {
+    bool failed = false; // the request drew an error: the window is gone or unusable
+    xcb_atom_t type = XCB_ATOM_NONE;
+    uint8_t format = 0;
+    QByteArray value;
+
+    bool is(xcb_atom_t wantedType, uint8_t wantedFormat) const {
+        return !failed && type == wantedType && format == wantedFormat && !value.isEmpty();
+    }
+    std::vector<uint32_t> longs() const {
+        std::vector<uint32_t> out(static_cast<size_t>(value.size()) / 4);
+        if (!out.empty())
+            std::memcpy(out.data(), value.constData(), out.size() * 4);
+        return out;
+    }
+    uint32_t first() const { return value.size() >= 4 ? longs().front() : 0; }
+};
+
+xcb_get_property_cookie_t ask(const X11Snapshot::Link& link, xcb_window_t window,
+                              xcb_atom_t property, uint32_t longs) {
+    return xcb_get_property(link.connection, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0,
+                            longs);
+}
+
+Property receive(xcb_connection_t* c, xcb_get_property_cookie_t cookie) {
+    Property p;
+    xcb_generic_error_t* error = nullptr;
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(c, cookie, &error);
+    std::free(error);
+    if (!reply) {
+        p.failed = true;
+        return p;
+    }
+    p.type = reply->type;
+    p.format = reply->format;
+    const int length = xcb_get_property_value_length(reply);
+    if (length > 0 && (p.format == 8 || p.format == 16 || p.format == 32))
+        p.value = QByteArray(static_cast<const char*>(xcb_get_property_value(reply)), length);
+    std::free(reply);
+    return p;
+}
+
+// The requests for everything a pass wants to know of one window.
+struct WindowRequests {
+    xcb_window_t window = XCB_WINDOW_NONE;
+    xcb_get_property_cookie_t wmClass{}, transientFor{}, wmState{}, windowType{}, netName{},
+        wmName{}, netPid{}, protocols{};
+    std::optional<xcb_res_query_client_ids_cookie_t> clientIds;
+    std::optional<xcb_get_window_attributes_cookie_t> attributes;
+};
+
+// A window's facts before the manager check decides which visibility rule holds.
+struct Reading {
+    X11WindowFacts facts;
+    bool hasWmState = false;
+    bool shownState = false; // WM_STATE Normal or Iconic
+    bool viewable = false;   // map state Viewable
+
+    X11WindowFacts finish(bool managerRunning) {
+        if (!facts.vanished)
+            facts.visible = managerRunning ? shownState : viewable;
+        return facts;
+    }
+};
+
+WindowRequests send(const X11Snapshot::Link& link, xcb_window_t window, bool withAttributes) {
+    const X11Atoms& a = *link.atoms;
+    WindowRequests r;
+    r.window = window;
+    r.wmClass = ask(link, window, XCB_ATOM_WM_CLASS, kTextLongs);
+    r.transientFor = ask(link, window, XCB_ATOM_WM_TRANSIENT_FOR, 1);
+    r.wmState = ask(link, window, a.WM_STATE, 2);
+    r.windowType = ask(link, window, a._NET_WM_WINDOW_TYPE, kAtomListLongs);
+    r.netName = ask(link, window, a._NET_WM_NAME, kTextLongs);
+    r.wmName = ask(link, window, XCB_ATOM_WM_NAME, kTextLongs);
+    r.netPid = ask(link, window, a._NET_WM_PID, 1);
+    r.protocols = ask(link, window, a.WM_PROTOCOLS, kAtomListLongs);
+    if (link.resourceExtension) {
+        // The server names the client that owns the window's id; a client cannot fake it.
+        const xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+        r.clientIds = xcb_res_query_client_ids(link.connection, 1, &spec);
+    }
+    if (withAttributes)
+        r.attributes = xcb_get_window_attributes(link.connection, window);
+    return r;
+}
+
+void discard(xcb_connection_t* c, const WindowRequests& r) {
+    for (const xcb_get_property_cookie_t& cookie :
+         {r.wmClass, r.transientFor, r.wmState, r.windowType, r.netName, r.wmName, r.netPid,
+          r.protocols})
+        xcb_discard_reply(c, cookie.sequence);
+    if (r.clientIds)
+        xcb_discard_reply(c, r.clientIds->sequence);
+    if (r.attributes)
+        xcb_discard_reply(c, r.attributes->sequence);
+}
+
+quint32 localPid(xcb_connection_t* c, xcb_res_query_client_ids_cookie_t cookie) {
+    xcb_generic_error_t* error = nullptr;
+    xcb_res_query_client_ids_reply_t* reply = xcb_res_query_client_ids_reply(c, cookie, &error);
+    std::free(error);
+    if (!reply)
+        return 0;
+    quint32 pid = 0;
+    for (xcb_res_client_id_value_iterator_t it = xcb_res_query_client_ids_ids_iterator(reply);
+         it.rem > 0; xcb_res_client_id_value_next(&it)) {
+        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
+            xcb_res_client_id_value_value_length(it.data) >= 1) {
+            pid = *xcb_res_client_id_value_value(it.data);
+            break;
+        }
+    }
+    std::free(reply);
+    return pid;
+}
+
+QString titleOf(const X11Atoms& a, const Property& netName, const Property& wmName) {
+    if (netName.is(a.UTF8_STRING, 8)) {
+        const QString text = X11Text::decode(netName.value, X11Text::Encoding::Utf8);
+        if (!text.isEmpty())
+            return text;
+    }
+    if (wmName.is(XCB_ATOM_STRING, 8))
+        return X11Text::decode(wmName.value, X11Text::Encoding::Latin1);
+    if (wmName.is(a.UTF8_STRING, 8))
+        return X11Text::decode(wmName.value, X11Text::Encoding::Utf8);
+    if (wmName.is(a.COMPOUND_TEXT, 8))
+        return X11Text::decode(wmName.value, X11Text::Encoding::CompoundText);
+    return {};
+}
+
+Reading collect(const X11Snapshot::Link& link, const WindowRequests& r) {
+    xcb_connection_t* c = link.connection;
+    const X11Atoms& a = *link.atoms;
+    const Property wmClass = receive(c, r.wmClass);
+    const Property transientFor = receive(c, r.transientFor);
+    const Property wmState = receive(c, r.wmState);
+    const Property windowType = receive(c, r.windowType);
+    const Property netName = receive(c, r.netName);
+    const Property wmName = receive(c, r.wmName);
+    const Property netPid = receive(c, r.netPid);
+    const Property protocols = receive(c, r.protocols);
+    const quint32 serverPid = r.clientIds ? localPid(c, *r.clientIds) : 0;
+    bool attributesFailed = false;
+    bool viewable = false;
+    if (r.attributes) {
+        xcb_generic_error_t* error = nullptr;
+        xcb_get_window_attributes_reply_t* attributes =
+            xcb_get_window_attributes_reply(c, *r.attributes, &error);
+        std::free(error);
+        attributesFailed = attributes == nullptr;
+        viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+        std::free(attributes);
+    }
+
+    Reading reading;
+    reading.facts.window = r.window;
+    for (const Property* p :
+         {&wmClass, &transientFor, &wmState, &windowType, &netName, &wmName, &netPid, &protocols})
+        if (p->failed)
+            return reading;
+    if (attributesFailed)
+        return reading;
+
+    X11WindowFacts& f = reading.facts;
+    f.vanished = false;
+    if (wmClass.is(XCB_ATOM_STRING, 8))
+        f.className = X11Text::className(wmClass.value, X11Text::Encoding::Latin1);
+    else if (wmClass.is(a.UTF8_STRING, 8))
+        f.className = X11Text::className(wmClass.value, X11Text::Encoding::Utf8);
+    if (transientFor.is(XCB_ATOM_WINDOW, 32))
+        f.owner = transientFor.first();
+    f.title = X11Text::ansiTitle(titleOf(a, netName, wmName));
+    if (serverPid != 0)
+        f.processId = serverPid;
+    else if (netPid.is(XCB_ATOM_CARDINAL, 32))
+        f.processId = netPid.first();
+    if (windowType.is(XCB_ATOM_ATOM, 32))
+        for (uint32_t type : windowType.longs())
+            if (type == a._NET_WM_WINDOW_TYPE_DESKTOP || type == a._NET_WM_WINDOW_TYPE_DOCK)
+                f.shell = true;
+    if (protocols.is(XCB_ATOM_ATOM, 32)) {
+        const std::vector<uint32_t> list = protocols.longs();
+        f.acceptsDelete = std::find(list.begin(), list.end(), a.WM_DELETE_WINDOW) != list.end();
+    }
+    reading.hasWmState = wmState.is(a.WM_STATE, 32);
+    if (reading.hasWmState) {
+        const uint32_t state = wmState.first();
+        reading.shownState = state == kNormalState || state == kIconicState;
+    }
+    reading.viewable = viewable;
+    return reading;
+}
+
+std::vector<xcb_window_t> children(xcb_connection_t* c, xcb_query_tree_cookie_t cookie) {
+    xcb_generic_error_t* error = nullptr;
+    xcb_query_tree_reply_t* reply = xcb_query_tree_reply(c, cookie, &error);
+    std::free(error);
+    if (!reply)
+        return {};
+    const xcb_window_t* first = xcb_query_tree_children(reply);
+    std::vector<xcb_window_t> out(first, first + xcb_query_tree_children_length(reply));
+    std::free(reply);
+    return out;
+}
+
+// The manager check: the window named on the root must name itself, or the manager that
+// set it is gone.
+xcb_get_property_cookie_t askCheck(const X11Snapshot::Link& link, xcb_window_t window) {
+    return ask(link, window, link.atoms->_NET_SUPPORTING_WM_CHECK, 1);
+}
+
+xcb_window_t checkWindowOf(const Property& p) {
+    return p.is(XCB_ATOM_WINDOW, 32) ? p.first() : xcb_window_t{XCB_WINDOW_NONE};
+}
+
+// A top-level window of a display without an EWMH manager, and the search for the client
+// beneath it when it is a frame.
+struct Top {
+    xcb_window_t frame = XCB_WINDOW_NONE;
+    Reading reading;
+    std::vector<xcb_window_t> level; // the windows of the level being searched
+    xcb_window_t client = XCB_WINDOW_NONE;
+    bool searching = false;
+};
+
+// One level of the search: the first window of the level that carries WM_STATE is the
+// client; the next level is their children. A frame whose search would pass the budget
+// stays the top-level window itself.
+void searchLevel(const X11Snapshot::Link& link, std::vector<Top>& tops, bool descend) {
+    xcb_connection_t* c = link.connection;
+    struct Asked {
+        xcb_get_property_cookie_t state;
+        std::optional<xcb_query_tree_cookie_t> tree;
+    };
+    std::vector<std::vector<Asked>> asked(tops.size());
+    size_t budget = kSearchBudget;
+    for (size_t t = 0; t < tops.size(); ++t) {
+        Top& top = tops[t];
+        if (!top.searching)
+            continue;
+        if (top.level.size() > budget) {
+            top.searching = false;
+            continue;
+        }
+        budget -= top.level.size();
+        for (xcb_window_t w : top.level) {
+            Asked a{ask(link, w, link.atoms->WM_STATE, 2), std::nullopt};
+            if (descend)
+                a.tree = xcb_query_tree(c, w);
+            asked[t].push_back(a);
+        }
+    }
+    for (size_t t = 0; t < tops.size(); ++t) {
+        Top& top = tops[t];
+        std::vector<xcb_window_t> next;
+        for (size_t i = 0; i < asked[t].size(); ++i) {
+            const Property state = receive(c, asked[t][i].state);
+            std::vector<xcb_window_t> below;
+            if (asked[t][i].tree)
+                below = children(c, *asked[t][i].tree);
+            if (!top.searching)
+                continue;
+            if (state.is(link.atoms->WM_STATE, 32)) {
+                top.client = top.level[i];
+                top.searching = false;
+                continue;
+            }
+            next.insert(next.end(), below.begin(), below.end());
+        }
+        if (top.searching) {
+            top.level = std::move(next);
+            top.searching = descend && !top.level.empty();
+        }
+    }
+}
+
+} // namespace
+
+X11Snapshot X11Snapshot::take(const Link& link) {
+    X11Snapshot s;
+    xcb_connection_t* c = link.connection;
+    const X11Atoms& a = *link.atoms;
+    const xcb_get_property_cookie_t checkCookie = askCheck(link, link.root);
+    const xcb_get_property_cookie_t stackingCookie =
+        ask(link, link.root, a._NET_CLIENT_LIST_STACKING, kClientListLongs);
+    const xcb_get_property_cookie_t listCookie =
+        ask(link, link.root, a._NET_CLIENT_LIST, kClientListLongs);
+    const xcb_query_tree_cookie_t treeCookie = xcb_query_tree(c, link.root);
+    const xcb_window_t checkWindow = checkWindowOf(receive(c, checkCookie));
+    const Property stacking = receive(c, stackingCookie);
+    const Property list = receive(c, listCookie);
+    const std::vector<xcb_window_t> rootChildren = children(c, treeCookie);
+
+    if (checkWindow != XCB_WINDOW_NONE) {
+        // Both lists run bottom to top (or oldest first); the pass goes front to back.
+        std::vector<uint32_t> clients = stacking.is(XCB_ATOM_WINDOW, 32) ? stacking.longs()
+                                        : list.is(XCB_ATOM_WINDOW, 32)   ? list.longs()
+                                                                         : std::vector<uint32_t>{};
+        std::reverse(clients.begin(), clients.end());
+        QSet<uint32_t> seen;
+        std::vector<xcb_window_t> unique;
+        for (uint32_t w : clients)
+            if (w != XCB_WINDOW_NONE && !seen.contains(w)) {
+                seen.insert(w);
+                unique.push_back(w);
+            }
+        const xcb_get_property_cookie_t verifyCookie = askCheck(link, checkWindow);
+        std::vector<WindowRequests> requests;
+        requests.reserve(unique.size());
+        for (xcb_window_t w : unique)
+            requests.push_back(send(link, w, false));
+        if (checkWindowOf(receive(c, verifyCookie)) == checkWindow) {
+            s.m_managerRunning = true;
+            s.m_windows.reserve(requests.size());
+            for (const WindowRequests& r : requests)
+                s.m_windows.push_back(collect(link, r).finish(true));
+            s.index();
+            return s;
+        }
+        for (const WindowRequests& r : requests)
+            discard(c, r);
+    }
+
+    // No manager: the root's children, front to back, each once.
+    std::vector<Top> top(rootChildren.size());
+    for (size_t i = 0; i < rootChildren.size(); ++i)
+        top[i].frame = rootChildren[rootChildren.size() - 1 - i];
+    std::vector<WindowRequests> requests;
+    std::vector<xcb_query_tree_cookie_t> trees;
+    requests.reserve(top.size());
+    trees.reserve(top.size());
+    for (const Top& t : top) {
+        requests.push_back(send(link, t.frame, true));
+        trees.push_back(xcb_query_tree(c, t.frame));
+    }
+    for (size_t i = 0; i < top.size(); ++i) {
+        top[i].reading = collect(link, requests[i]);
+        top[i].level = children(c, trees[i]);
+        top[i].searching =
+            !top[i].reading.facts.vanished && !top[i].reading.hasWmState && !top[i].level.empty();
+    }
+    searchLevel(link, top, true);
+    searchLevel(link, top, false);
+    std::vector<std::optional<WindowRequests>> clientRequests(top.size());
+    for (size_t i = 0; i < top.size(); ++i)
+        if (top[i].client != XCB_WINDOW_NONE)
+            clientRequests[i] = send(link, top[i].client, true);
+    s.m_windows.reserve(top.size());
+    for (size_t i = 0; i < top.size(); ++i) {
+        if (clientRequests[i])
+            top[i].reading = collect(link, *clientRequests[i]);
+        s.m_windows.push_back(top[i].reading.finish(false));
+    }
+    s.index();
+    return s;
+}
+
+X11Snapshot X11Snapshot::of(const Link& link, const std::vector<xcb_window_t>& windows) {
+    X11Snapshot s;
+    xcb_connection_t* c = link.connection;
+    const xcb_get_property_cookie_t checkCookie = askCheck(link, link.root);
+    std::vector<WindowRequests> requests;
+    requests.reserve(windows.size());
+    for (xcb_window_t w : windows)
+        requests.push_back(send(link, w, true));
+    const xcb_window_t checkWindow = checkWindowOf(receive(c, checkCookie));
+    std::vector<Reading> readings;
+    readings.reserve(requests.size());
+    for (const WindowRequests& r : requests)
+        readings.push_back(collect(link, r));
+    if (checkWindow != XCB_WINDOW_NONE)
+        s.m_managerRunning = checkWindowOf(receive(c, askCheck(link, checkWindow))) == checkWindow;
+    for (Reading& r : readings)
+        s.m_windows.push_back(r.finish(s.m_managerRunning));
+    s.index();
+    return s;
+}
+
+const X11WindowFacts* X11Snapshot::find(WindowHandle window) const {
+    const auto it = m_index.constFind(window);
+    return it == m_index.constEnd() ? nullptr : &m_windows[static_cast<size_t>(*it)];
+}
+
+void X11Snapshot::index() {
+    m_index.clear();
+    m_index.reserve(static_cast<qsizetype>(m_windows.size()));
+    for (size_t i = 0; i < m_windows.size(); ++i)
+        m_index.insert(m_windows[i].window, static_cast<qsizetype>(i));
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/x11/X11Atoms.h"
+#include "platform/x11/X11WindowFacts.h"
+
+#include <QHash>
+
+#include <xcb/xcb.h>
+
+#include <vector>
+
+// The top-level windows of a display and their facts, read in one go: every request of a
+// round is sent before any reply is awaited, so a snapshot costs a small fixed number of
+// round trips whatever the number of windows (two with an EWMH manager, at most five
+// without one). A window that vanishes meanwhile, or answers with errors or with
+// properties of the wrong type, is read as vanished; nothing is printed.
+class X11Snapshot {
+public:
+    // What a snapshot reads from: the connection, its screen's root, the interned atoms
+    // and whether the server answers X-Resource client queries.
+    struct Link {
+        xcb_connection_t* connection = nullptr;
+        xcb_window_t root = XCB_WINDOW_NONE;
+        const X11Atoms* atoms = nullptr;
+        bool resourceExtension = false;
+    };
+
+    X11Snapshot() = default;
+
+    // The top-level windows, front to back: the manager's clients when an EWMH manager
+    // runs, else the root's children (each replaced by the client found beneath it by
+    // WM_STATE when it is a frame). Each window once.
+    static X11Snapshot take(const Link& link);
+    // The facts of the given windows alone (the manager check included), in that order.
+    static X11Snapshot of(const Link& link, const std::vector<xcb_window_t>& windows);
+
+    bool managerRunning() const { return m_managerRunning; }
+    const std::vector<X11WindowFacts>& windows() const { return m_windows; }
+    // nullptr when the window is not part of the snapshot.
+    const X11WindowFacts* find(WindowHandle window) const;
+
+private:
+    void index();
+
+    bool m_managerRunning = false;
+    std::vector<X11WindowFacts> m_windows;
+    QHash<WindowHandle, qsizetype> m_index;
+};

@@ -1,0 +1,157 @@
+#include "platform/x11/X11Text.h"
+
+#include "common/Codec936.h"
+
+#include <algorithm>
+
+namespace {
+
+QByteArray upToNul(const QByteArray& bytes) {
+    const qsizetype nul = bytes.indexOf('\0');
+    return nul < 0 ? bytes : bytes.left(nul);
+}
+
+// The character sets a COMPOUND_TEXT segment can be in, as far as this reader knows them.
+enum class Charset { Ascii, LatinRight, Gb2312, Unknown1, Unknown2 };
+
+constexpr char kEsc = 0x1b;
+constexpr unsigned char kCsi = 0x9b;
+
+bool isIntermediate(unsigned char b) {
+    return b >= 0x20 && b <= 0x2f;
+}
+bool isFinal(unsigned char b) {
+    return b >= 0x30 && b <= 0x7e;
+}
+
+// The pair of GB 2312 bytes in EUC form (both with the high bit set), as code page 936 reads it.
+QString gb2312(unsigned char a, unsigned char b) {
+    const char pair[2] = {static_cast<char>(a | 0x80), static_cast<char>(b | 0x80)};
+    return Codec936::decode(QByteArray(pair, 2));
+}
+
+} // namespace
+
+QString X11Text::decode(const QByteArray& bytes, Encoding encoding) {
+    const QByteArray text = upToNul(bytes);
+    switch (encoding) {
+    case Encoding::Utf8:
+        return QString::fromUtf8(text);
+    case Encoding::Latin1:
+        return QString::fromLatin1(text);
+    case Encoding::CompoundText:
+        return decodeCompoundText(text);
+    }
+    return {};
+}
+
+QString X11Text::decodeCompoundText(const QByteArray& input) {
+    const QByteArray bytes = upToNul(input);
+    const auto at = [&](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
+    const qsizetype n = bytes.size();
+    Charset gl = Charset::Ascii;
+    Charset gr = Charset::LatinRight;
+    QString out;
+    qsizetype i = 0;
+    while (i < n) {
+        const unsigned char b = at(i);
+        if (b == static_cast<unsigned char>(kEsc)) {
+            // ESC % G starts UTF-8 text, which runs to ESC % @ (or the end).
+            if (i + 2 < n && at(i + 1) == '%' && at(i + 2) == 'G') {
+                const qsizetype start = i + 3;
+                qsizetype end = bytes.indexOf("\x1b%@", start);
+                if (end < 0)
+                    end = n;
+                out += QString::fromUtf8(bytes.mid(start, end - start));
+                i = end == n ? n : end + 3;
+                continue;
+            }
+            // ESC % / F M L: a segment of a named encoding, M and L giving its length.
+            if (i + 5 < n && at(i + 1) == '%' && at(i + 2) == '/') {
+                const qsizetype length = (at(i + 4) & 0x7f) * 128 + (at(i + 5) & 0x7f);
+                out += QLatin1Char('?');
+                i = std::min(n, i + 6 + length);
+                continue;
+            }
+            qsizetype j = i + 1;
+            QByteArray intermediates;
+            while (j < n && isIntermediate(at(j)))
+                intermediates += bytes[j++];
+            if (j >= n)
+                break;
+            const unsigned char final = at(j);
+            i = j + 1;
+            if (!isFinal(final))
+                continue;
+            if (intermediates == "(")
+                gl = (final == 'B' || final == 'J') ? Charset::Ascii : Charset::Unknown1;
+            else if (intermediates == ")" || intermediates == "-")
+                gr = final == 'A' && intermediates == "-" ? Charset::LatinRight : Charset::Unknown1;
+            else if (intermediates == "$(")
+                gl = final == 'A' ? Charset::Gb2312 : Charset::Unknown2;
+            else if (intermediates == "$)")
+                gr = final == 'A' ? Charset::Gb2312 : Charset::Unknown2;
+            continue;
+        }
+        if (b == kCsi) {
+            // A direction sequence: skip it up to its final byte.
+            ++i;
+            while (i < n && !(at(i) >= 0x40 && at(i) <= 0x7e))
+                ++i;
+            ++i;
+            continue;
+        }
+        if (b < 0x20 || b == 0x7f) {
+            if (b == '\t' || b == '\n')
+                out += QChar(b);
+            ++i;
+            continue;
+        }
+        if (b >= 0x80 && b < 0xa0) {
+            ++i; // C1 controls carry no text
+            continue;
+        }
+        const Charset set = b < 0x80 ? gl : gr;
+        if (b == ' ' && set != Charset::Ascii) {
+            out += QLatin1Char(' ');
+            ++i;
+            continue;
+        }
+        switch (set) {
+        case Charset::Ascii:
+        case Charset::LatinRight:
+            out += QChar(b);
+            ++i;
+            break;
+        case Charset::Gb2312:
+            if (i + 1 < n)
+                out += gb2312(b, at(i + 1));
+            else
+                out += QLatin1Char('?');
+            i += 2;
+            break;
+        case Charset::Unknown1:
+            out += QLatin1Char('?');
+            ++i;
+            break;
+        case Charset::Unknown2:
+            out += QLatin1Char('?');
+            i += 2;
+            break;
+        }
+    }
+    return out;
+}
+
+QString X11Text::ansiTitle(const QString& text) {
+    const qsizetype nul = text.indexOf(QChar(0));
+    return Codec936::cutToBytes(nul < 0 ? text : text.left(nul), kTitleBytes);
+}
+
+QString X11Text::className(const QByteArray& wmClass, Encoding encoding) {
+    const qsizetype afterInstance = wmClass.indexOf('\0');
+    if (afterInstance < 0)
+        return {};
+    const QString name = decode(wmClass.mid(afterInstance + 1), encoding);
+    return Codec936::cutToBytes(name, kClassBytes);
+}

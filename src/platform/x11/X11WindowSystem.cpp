@@ -1,0 +1,217 @@
+#include "platform/x11/X11WindowSystem.h"
+
+#include "common/AppInfo.h"
+
+#include <xcb/res.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+constexpr uint32_t kSourceIndicationPager = 2;
+
+bool resourceExtensionUsable(xcb_connection_t* c) {
+    const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_res_id);
+    if (!ext || !ext->present)
+        return false;
+    xcb_res_query_version_reply_t* version =
+        xcb_res_query_version_reply(c, xcb_res_query_version(c, 1, 2), nullptr);
+    // Client ids (and with them the process id) came with version 1.2.
+    const bool usable = version && (version->server_major > 1 ||
+                                    (version->server_major == 1 && version->server_minor >= 2));
+    std::free(version);
+    return usable;
+}
+
+void sendClientMessage(xcb_connection_t* c, xcb_window_t destination, uint32_t eventMask,
+                       xcb_window_t window, xcb_atom_t type, const uint32_t (&data)[5]) {
+    // xcb copies a full 32-byte event.
+    xcb_client_message_event_t event;
+    std::memset(&event, 0, sizeof event);
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = type;
+    std::memcpy(event.data.data32, data, sizeof data);
+    xcb_send_event(c, 0, destination, eventMask, reinterpret_cast<const char*>(&event));
+}
+
+} // namespace
+
+std::unique_ptr<X11WindowSystem> X11WindowSystem::open(const QByteArray& displayName) {
+    int screenNumber = 0;
+    xcb_connection_t* c =
+        xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &screenNumber);
+    if (!c || xcb_connection_has_error(c)) {
+        if (c)
+            xcb_disconnect(c);
+        return nullptr;
+    }
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; i < screenNumber && screens.rem > 0; ++i)
+        xcb_screen_next(&screens);
+    if (screens.rem <= 0 || !screens.data) {
+        xcb_disconnect(c);
+        return nullptr;
+    }
+    const QByteArray name = displayName.isEmpty() ? qgetenv("DISPLAY") : displayName;
+    std::unique_ptr<X11WindowSystem> system(new X11WindowSystem(c, screens.data->root, name));
+    xcb_prefetch_extension_data(c, &xcb_res_id);
+    if (!system->m_atoms.intern(c) || xcb_connection_has_error(c))
+        return nullptr;
+    system->m_link.resourceExtension = resourceExtensionUsable(c);
+    if (xcb_connection_has_error(c))
+        return nullptr;
+    return system;
+}
+
+X11WindowSystem::X11WindowSystem(xcb_connection_t* connection, xcb_window_t root,
+                                 QByteArray displayName)
+    : m_connection(connection), m_displayName(std::move(displayName)) {
+    m_link.connection = connection;
+    m_link.root = root;
+    m_link.atoms = &m_atoms;
+    const QByteArray shown = m_displayName;
+    m_onLost = [shown] {
+        const QByteArray line =
+            (AppInfo::title() + QStringLiteral("：与显示服务器 ") + QString::fromLocal8Bit(shown) +
+             QStringLiteral(" 的连接已断开，程序结束。\n"))
+                .toUtf8();
+        std::fputs(line.constData(), stderr);
+        std::fflush(stderr);
+        std::_Exit(EXIT_FAILURE);
+    };
+}
+
+X11WindowSystem::~X11WindowSystem() {
+    xcb_disconnect(m_connection);
+}
+
+void X11WindowSystem::setConnectionLostHandler(std::function<void()> handler) {
+    m_onLost = std::move(handler);
+}
+
+int X11WindowSystem::fileDescriptor() const {
+    return xcb_get_file_descriptor(m_connection);
+}
+
+void X11WindowSystem::processEvents() {
+    if (m_lost)
+        return;
+    while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection))
+        std::free(event);
+    checkConnection();
+}
+
+void X11WindowSystem::checkConnection() {
+    if (m_lost || !xcb_connection_has_error(m_connection))
+        return;
+    m_lost = true;
+    if (m_onLost)
+        m_onLost();
+}
+
+void X11WindowSystem::EnumWindows(const std::function<bool(WindowHandle)>& proc) {
+    processEvents();
+    if (m_lost)
+        return;
+    auto snapshot = std::make_shared<const X11Snapshot>(X11Snapshot::take(m_link));
+    checkConnection();
+    if (m_lost)
+        return;
+    m_last = snapshot;
+    // Restores the outer enumeration's snapshot however proc leaves (a nested enumeration
+    // or an exception).
+    struct Restore {
+        std::shared_ptr<const X11Snapshot>& slot;
+        std::shared_ptr<const X11Snapshot> saved;
+        ~Restore() { slot = std::move(saved); }
+    } restore{m_current, std::exchange(m_current, snapshot)};
+    for (const X11WindowFacts& window : snapshot->windows()) {
+        if (m_lost || !proc(window.window))
+            break;
+    }
+}
+
+X11WindowFacts X11WindowSystem::facts(WindowHandle window) {
+    if (m_current)
+        if (const X11WindowFacts* known = m_current->find(window))
+            return *known;
+    X11WindowFacts unknown;
+    unknown.window = window;
+    if (m_lost || window == XCB_WINDOW_NONE)
+        return unknown;
+    const X11Snapshot direct = X11Snapshot::of(m_link, {window});
+    checkConnection();
+    if (m_lost)
+        return unknown;
+    return direct.windows().front();
+}
+
+QString X11WindowSystem::GetClassName(WindowHandle window) {
+    return facts(window).className;
+}
+
+WindowHandle X11WindowSystem::GetParent(WindowHandle window) {
+    return facts(window).owner;
+}
+
+bool X11WindowSystem::IsWindowVisible(WindowHandle window) {
+    return facts(window).visible;
+}
+
+QString X11WindowSystem::GetWindowText(WindowHandle window) {
+    return facts(window).title;
+}
+
+quint32 X11WindowSystem::GetWindowProcessId(WindowHandle window) {
+    return facts(window).processId;
+}
+
+bool X11WindowSystem::IsShellWindow(WindowHandle window) {
+    return facts(window).shell;
+}
+
+void X11WindowSystem::PostClose(WindowHandle window) {
+    processEvents();
+    if (m_lost || window == XCB_WINDOW_NONE || window == m_link.root)
+        return;
+    // What the latest enumeration saw decides how to ask; a window it did not see is read now.
+    X11WindowFacts target;
+    bool managerRunning = false;
+    const X11WindowFacts* known = nullptr;
+    for (const auto& snapshot : {m_current, m_last}) {
+        if (snapshot && (known = snapshot->find(window))) {
+            target = *known;
+            managerRunning = snapshot->managerRunning();
+            break;
+        }
+    }
+    if (!known) {
+        const X11Snapshot direct = X11Snapshot::of(m_link, {window});
+        checkConnection();
+        if (m_lost)
+            return;
+        target = direct.windows().front();
+        managerRunning = direct.managerRunning();
+    }
+    if (target.vanished)
+        return;
+    if (target.acceptsDelete) {
+        sendClientMessage(m_connection, window, XCB_EVENT_MASK_NO_EVENT, window,
+                          m_atoms.WM_PROTOCOLS,
+                          {m_atoms.WM_DELETE_WINDOW, XCB_CURRENT_TIME, 0, 0, 0});
+    } else if (managerRunning) {
+        sendClientMessage(m_connection, m_link.root,
+                          XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                          window, m_atoms._NET_CLOSE_WINDOW,
+                          {XCB_CURRENT_TIME, kSourceIndicationPager, 0, 0, 0});
+    } else {
+        xcb_kill_client(m_connection, window);
+    }
+    xcb_flush(m_connection);
+    checkConnection();
+}
