@@ -1,0 +1,416 @@
+#include "platform/x11/X11DisplayFixture.h"
+
+#include "common/Codec936.h"
+
+#include <xcb/xcb.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <map>
+#include <set>
+#include <unistd.h>
+
+namespace {
+
+using Record = X11DisplayFixture::WindowRecord;
+
+enum class Owner { None, Root, OtherWindow };
+
+struct RecordCase {
+    const char* name;
+    std::vector<std::string> fields; // "@owner" and "@self" stand for ids known at run time
+    bool listedBare;
+    bool listedManaged;
+    QString className;
+    Owner owner;
+    bool visible;
+    QString title;
+    bool shell;
+};
+
+std::string hexOf(const QByteArray& bytes) {
+    return bytes.toHex().toStdString();
+}
+
+std::vector<RecordCase> recordCases() {
+    const std::string chinese = "墨";
+    std::string fiftyChinese;
+    for (int i = 0; i < 50; ++i)
+        fiftyChinese += chinese;
+    const QByteArray ct = "\x1b$)A" + Codec936::encode(QString::fromUtf8("中文")) + " ok";
+    return {
+        {"plain",
+         {"name=普通窗口 plain", "class=plainInst,PlainClass"},
+         true,
+         true,
+         "PlainClass",
+         Owner::None,
+         true,
+         QString::fromUtf8("普通窗口 plain"),
+         false},
+        {"owned by the root",
+         {"name=dialog of root", "transient=root"},
+         true,
+         true,
+         "",
+         Owner::Root,
+         true,
+         "dialog of root",
+         false},
+        {"owned by a window",
+         {"name=dialog of window", "transient=@owner"},
+         true,
+         true,
+         "",
+         Owner::OtherWindow,
+         true,
+         "dialog of window",
+         false},
+        {"unmapped",
+         {"name=never shown", "map=0"},
+         true,
+         false,
+         "",
+         Owner::None,
+         false,
+         "never shown",
+         false},
+        {"minimised",
+         {"name=minimised", "iconic=1"},
+         true,
+         true,
+         "",
+         Owner::None,
+         true,
+         "minimised",
+         false},
+        {"override-redirect",
+         {"name=popup", "override=1"},
+         true,
+         false,
+         "",
+         Owner::None,
+         true,
+         "popup",
+         false},
+        {"desktop",
+         {"name=desktop", "type=desktop"},
+         true,
+         true,
+         "",
+         Owner::None,
+         true,
+         "desktop",
+         true},
+        {"dock", {"name=panel", "type=dock"}, true, true, "", Owner::None, true, "panel", true},
+        {"fake _NET_WM_PID",
+         {"name=fake pid", "pid=@self"},
+         true,
+         true,
+         "",
+         Owner::None,
+         true,
+         "fake pid",
+         false},
+        {"Chinese and emoji",
+         {"name=中文😀标题"},
+         true,
+         true,
+         "",
+         Owner::None,
+         true,
+         QString::fromUtf8("中文?标题"),
+         false},
+        {"100 characters",
+         {"name=" + std::string(100, 'x')},
+         true,
+         true,
+         "",
+         Owner::None,
+         true,
+         QString(79, QLatin1Char('x')),
+         false},
+        {"50 Chinese characters",
+         {"name=" + fiftyChinese},
+         true,
+         true,
+         "",
+         Owner::None,
+         true,
+         QString::fromUtf8("墨").repeated(39),
+         false},
+        {"WM_NAME only",
+         {"wmname=café KEY"},
+         true,
+         true,
+         "",
+         Owner::None,
+         true,
+         QString::fromUtf8("café KEY"),
+         false},
+        {"WM_NAME in UTF-8",
+         {"wmname-utf8=中文 KEY"},
+         true,
+         true,
+         "",
+         Owner::None,
+         true,
+         QString::fromUtf8("中文 KEY"),
+         false},
+        {"WM_NAME as compound text",
+         {"wmname-ct=" + hexOf(ct)},
+         true,
+         true,
+         "",
+         Owner::None,
+         true,
+         QString::fromUtf8("中文 ok"),
+         false},
+        {"_NET_WM_NAME before WM_NAME",
+         {"name=new", "wmname=old"},
+         true,
+         true,
+         "",
+         Owner::None,
+         true,
+         "new",
+         false},
+        {"_NET_WM_NAME of the wrong type",
+         {"raw=_NET_WM_NAME:STRING:8:" + hexOf("wrong"), "wmname=right"},
+         true,
+         true,
+         "",
+         Owner::None,
+         true,
+         "right",
+         false},
+        {"empty _NET_WM_NAME",
+         {"raw=_NET_WM_NAME:UTF8_STRING:8:", "wmname=fallback"},
+         true,
+         true,
+         "",
+         Owner::None,
+         true,
+         "fallback",
+         false},
+        {"a megabyte of title",
+         {"bigname=1000000"},
+         true,
+         true,
+         "",
+         Owner::None,
+         true,
+         QString(79, QLatin1Char('a')),
+         false},
+        {"untitled", {"class=u,Untitled"}, true, true, "Untitled", Owner::None, true, "", false},
+        {"WM_TRANSIENT_FOR of the wrong type",
+         {"name=odd owner", "raw=WM_TRANSIENT_FOR:CARDINAL:32:01000000"},
+         true,
+         true,
+         "",
+         Owner::None,
+         true,
+         "odd owner",
+         false},
+        {"WM_CLASS of the wrong format",
+         {"name=odd class", "raw=WM_CLASS:STRING:32:6162000063640000"},
+         true,
+         true,
+         "",
+         Owner::None,
+         true,
+         "odd class",
+         false},
+        {"WM_CLASS without class part",
+         {"name=half class", "class=onlyinstance"},
+         true,
+         true,
+         "",
+         Owner::None,
+         true,
+         "half class",
+         false},
+    };
+}
+
+// WM_STATE of a window, read on a connection of the test's own; -1 when absent.
+int wmStateOf(const std::string& display, uint32_t window) {
+    xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
+    int state = -1;
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, 8, "WM_STATE"), nullptr);
+    if (atom) {
+        xcb_get_property_reply_t* p = xcb_get_property_reply(
+            c, xcb_get_property(c, 0, window, atom->atom, atom->atom, 0, 2), nullptr);
+        if (p && xcb_get_property_value_length(p) >= 4)
+            state = static_cast<int>(*static_cast<uint32_t*>(xcb_get_property_value(p)));
+        free(p);
+    }
+    free(atom);
+    xcb_disconnect(c);
+    return state;
+}
+
+class X11WindowSystemTest : public X11DisplayFixture {};
+
+TEST_P(X11WindowSystemTest, CraftedWindowsGiveTheRecordsTheSearchExpects) {
+    ASSERT_TRUE(windows->hasResourceExtension());
+    const uint32_t owner = maker->make({"name=owner"});
+    ASSERT_NE(owner, 0u);
+    const std::vector<RecordCase> cases = recordCases();
+    std::vector<uint32_t> ids;
+    for (const RecordCase& c : cases) {
+        std::vector<std::string> fields;
+        for (std::string f : c.fields) {
+            if (f.ends_with("=@owner"))
+                f = f.substr(0, f.size() - 6) + std::to_string(owner);
+            if (f.ends_with("=@self"))
+                f = f.substr(0, f.size() - 5) + std::to_string(getpid());
+            fields.push_back(f);
+        }
+        ids.push_back(maker->make(fields));
+        ASSERT_NE(ids.back(), 0u) << c.name;
+    }
+    const std::vector<Record> records = enumerate();
+    std::map<WindowHandle, Record> byHandle;
+    for (const Record& r : records)
+        byHandle[r.hWnd] = r;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const RecordCase& c = cases[i];
+        SCOPED_TRACE(c.name);
+        const bool listed = withManager() ? c.listedManaged : c.listedBare;
+        ASSERT_EQ(byHandle.count(ids[i]), listed ? 1u : 0u);
+        // Outside an enumeration the backend asks the server and must tell the same.
+        const Record asked = direct(ids[i]);
+        if (!listed) {
+            EXPECT_FALSE(asked.visible);
+            continue;
+        }
+        const Record& r = byHandle[ids[i]];
+        EXPECT_EQ(r.className, c.className);
+        const WindowHandle expectedOwner = c.owner == Owner::None   ? 0
+                                           : c.owner == Owner::Root ? windows->rootWindow()
+                                                                    : owner;
+        EXPECT_EQ(r.parent, expectedOwner);
+        EXPECT_EQ(r.visible, c.visible);
+        EXPECT_EQ(r.title, c.title);
+        // The server's answer, not the window's own claim.
+        EXPECT_EQ(r.processId, static_cast<quint32>(maker->pid()));
+        EXPECT_EQ(r.shell, c.shell);
+        EXPECT_EQ(asked, r);
+    }
+    if (withManager()) {
+        // The minimised window really is iconic, and still counts as visible.
+        const auto minimised = std::find_if(cases.begin(), cases.end(), [](const RecordCase& c) {
+            return std::string(c.name) == "minimised";
+        });
+        EXPECT_EQ(wmStateOf(server->display(), ids[static_cast<size_t>(minimised - cases.begin())]),
+                  3);
+    }
+}
+
+TEST_P(X11WindowSystemTest, TopLevelWindowsOnlyEachOnceFrontToBack) {
+    const uint32_t back = maker->make({"name=back"});
+    const uint32_t front = maker->make({"name=front"});
+    const uint32_t child = maker->make({"name=child KEY", "parent=" + std::to_string(front)});
+    ASSERT_NE(back, 0u);
+    ASSERT_NE(front, 0u);
+    ASSERT_NE(child, 0u);
+    const std::vector<Record> records = enumerate();
+    std::vector<WindowHandle> order;
+    std::set<WindowHandle> unique;
+    for (const Record& r : records) {
+        unique.insert(r.hWnd);
+        if (r.hWnd == back || r.hWnd == front)
+            order.push_back(r.hWnd);
+        EXPECT_NE(r.hWnd, child);
+        EXPECT_NE(r.hWnd, windows->rootWindow());
+    }
+    EXPECT_EQ(unique.size(), records.size());
+    EXPECT_EQ(order, (std::vector<WindowHandle>{front, back}));
+    // Returning false stops the enumeration.
+    int visited = 0;
+    windows->EnumWindows([&](WindowHandle) { return ++visited < 1; });
+    EXPECT_EQ(visited, 1);
+}
+
+TEST_P(X11WindowSystemTest, TwoEnumerationsAreIndependent) {
+    const uint32_t first = maker->make({"name=first KEY"});
+    ASSERT_TRUE(find(first));
+    ASSERT_TRUE(maker->destroy(first));
+    const uint32_t second = maker->make({"name=second"});
+    const std::vector<Record> records = enumerate();
+    EXPECT_TRUE(std::none_of(records.begin(), records.end(),
+                             [&](const Record& r) { return r.hWnd == first; }));
+    EXPECT_TRUE(std::any_of(records.begin(), records.end(), [&](const Record& r) {
+        return r.hWnd == second && r.title == "second";
+    }));
+}
+
+TEST_P(X11WindowSystemTest, CloseRequestReachesTheWindow) {
+    const uint32_t target = maker->make({"name=close me", "onclose=ignore"});
+    const uint32_t bystander = maker->make({"name=leave me"});
+    ASSERT_TRUE(find(target));
+    windows->PostClose(target);
+    EXPECT_TRUE(maker->waitClosed(target, 10000));
+    // A window that refuses is asked again at the next request.
+    windows->PostClose(target);
+    roundTrip();
+    ASSERT_TRUE(maker->sync());
+    EXPECT_EQ(maker->closed(), std::set<uint32_t>{target});
+    EXPECT_TRUE(find(bystander));
+}
+
+TEST_P(X11WindowSystemTest, WindowWithoutDeleteProtocolHasItsClientEnded) {
+    WindowMaker stubborn;
+    ASSERT_TRUE(stubborn.ok());
+    const uint32_t target = stubborn.make({"name=no delete", "delete=0"});
+    const uint32_t bystander = maker->make({"name=other client"});
+    ASSERT_NE(target, 0u);
+    ASSERT_TRUE(find(target));
+    windows->PostClose(target);
+    EXPECT_GE(stubborn.waitExit(10000), 0);
+    EXPECT_TRUE(waitFor([&](const std::vector<Record>& rs) {
+        return std::none_of(rs.begin(), rs.end(),
+                            [&](const Record& r) { return r.hWnd == target; });
+    }));
+    EXPECT_TRUE(maker->sync());
+    EXPECT_TRUE(find(bystander));
+}
+
+TEST_P(X11WindowSystemTest, CloseRequestIsPostedNotWaitedFor) {
+    WindowMaker frozen;
+    ASSERT_TRUE(frozen.ok());
+    const uint32_t target = frozen.make({"name=frozen program"});
+    ASSERT_TRUE(find(target));
+    // The window's program cannot answer while it is stopped; the request still goes out.
+    ASSERT_EQ(kill(frozen.pid(), SIGSTOP), 0);
+    windows->PostClose(target);
+    EXPECT_TRUE(find(target));
+    ASSERT_EQ(kill(frozen.pid(), SIGCONT), 0);
+    EXPECT_TRUE(frozen.waitClosed(target, 10000));
+}
+
+TEST_P(X11WindowSystemTest, VanishedWindowReadsAsNothing) {
+    const uint32_t gone = maker->make({"name=gone KEY", "class=g,Gone"});
+    ASSERT_TRUE(find(gone));
+    ASSERT_TRUE(maker->destroy(gone));
+    const Record r = direct(gone);
+    EXPECT_EQ(r, (Record{gone, "", 0, false, "", 0, false}));
+    windows->PostClose(gone);
+    windows->PostClose(0x7ffffff0);
+    roundTrip();
+    ASSERT_TRUE(maker->sync());
+    EXPECT_TRUE(maker->closed().empty());
+    const uint32_t later = maker->make({"name=later"});
+    EXPECT_TRUE(find(later));
+}
+
+INSTANTIATE_TEST_SUITE_P(Display, X11WindowSystemTest, ::testing::Values(false, true), managerName);
+
+TEST(X11WindowSystemOpen, NoDisplayGivesNothing) {
+    EXPECT_EQ(X11WindowSystem::open(":4711"), nullptr);
+    EXPECT_EQ(X11WindowSystem::open("not a display"), nullptr);
+}
+
+} // namespace
