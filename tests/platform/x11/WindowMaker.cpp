@@ -70,7 +70,7 @@ bool WindowMaker::pump(int timeoutMs) {
         std::string line = m_buffer.substr(0, nl);
         m_buffer.erase(0, nl + 1);
         if (line.rfind("closed ", 0) == 0)
-            m_closed.insert(static_cast<uint32_t>(std::stoul(line.substr(7))));
+            ++m_closed[static_cast<uint32_t>(std::stoul(line.substr(7)))];
         else
             m_replies.push_back(std::move(line));
     }
@@ -145,12 +145,25 @@ bool WindowMaker::waitClosed(uint32_t window, int timeoutMs) {
 }
 
 std::set<uint32_t> WindowMaker::closed() {
-    while (pump(0) && m_fd >= 0) {
+    drain();
+    std::set<uint32_t> out;
+    for (const auto& [window, count] : m_closed)
+        out.insert(window);
+    return out;
+}
+
+int WindowMaker::closeCount(uint32_t window) {
+    drain();
+    const auto it = m_closed.find(window);
+    return it == m_closed.end() ? 0 : it->second;
+}
+
+void WindowMaker::drain() {
+    while (m_fd >= 0) {
         pollfd p{m_fd, POLLIN, 0};
-        if (poll(&p, 1, 0) <= 0)
+        if (poll(&p, 1, 0) <= 0 || !pump(0))
             break;
     }
-    return m_closed;
 }
 
 int WindowMaker::waitExit(int timeoutMs) {

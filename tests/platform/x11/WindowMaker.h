@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -38,6 +39,8 @@ public:
     bool waitClosed(uint32_t window, int timeoutMs);
     // The windows that have received WM_DELETE_WINDOW so far.
     std::set<uint32_t> closed();
+    // How many times the window has received it.
+    int closeCount(uint32_t window);
     // Waits until the helper has ended (its client killed, for one); its exit code or -1.
     int waitExit(int timeoutMs);
 
@@ -47,10 +50,12 @@ private:
     std::optional<std::string> request(const std::string& line, int timeoutMs);
     // Reads what has arrived, waiting at most timeoutMs for something; false at the end.
     bool pump(int timeoutMs);
+    // Reads whatever has arrived, without waiting.
+    void drain();
 
     ChildProcess m_child;
     int m_fd = -1;
     std::string m_buffer;
     std::deque<std::string> m_replies;
-    std::set<uint32_t> m_closed;
+    std::map<uint32_t, int> m_closed;
 };
