@@ -1,19 +1,27 @@
 #pragma once
 
 #include "keywords/KeywordList.h"
+#include "keywords/ListFileSteps.h"
 #include "platform/Prompts.h"
 
+#include <QByteArray>
+#include <QIODevice>
 #include <QString>
 
 // The list-file routines of the main window: the reader, the writer, the header probe and
 // the existence test. Messages go through the prompts the caller gives.
+//
+// A file is replaced atomically: the new content goes to a temporary file in the same folder
+// and then takes the old file's place, so a failed save never harms the old file.
 class ListFile {
 public:
     enum class ReadResult { Ok, CannotOpen, NotRecognised, NewerVersion };
 
     explicit ListFile(Prompts& prompts);
+    // With the steps a test wants to fail; they must outlive this object.
+    ListFile(Prompts& prompts, ListFileSteps& steps);
 
-    // True when the length of the named file can be read.
+    // True when the length of the named file can be read (it exists and is no directory).
     bool FileExists(const QString& path) const;
     // The version text of the header (up to 4 characters), or empty when the first line
     // is not a list-file header. Sets *ok to false when the file cannot be opened or read.
@@ -21,10 +29,29 @@ public:
     // Merges the file into the list; shows its own messages. The result tells the caller
     // how it went (the main window keeps an unreadable KeyList.dat aside before saving).
     ReadResult InputList(const QString& path, KeywordList& list);
+    // The same on bytes from an open device.
+    ReadResult InputListFrom(QIODevice& device, KeywordList& list);
     // Replaces the file with the header and every entry; shows its own message on failure.
-    // Returns true when the new file is in place.
+    // Returns true when the new file is in place. A read-only old file is replaced; the new
+    // file keeps the old one's permissions, made writable by its owner.
     bool OutputList(const QString& path, const KeywordList& list);
 
+    // Keeps the file at path aside as path + ".bak" (replacing an older one), so that a
+    // store that could not be read survives the next save. Copies the bytes exactly; when no
+    // copy can be made (the file cannot be read, or there is no room), moves the file there
+    // instead. True when path + ".bak" now holds the file's bytes. Shows no message.
+    bool KeepAside(const QString& path);
+
+    // The bytes OutputList writes for the list: the header line and each entry, each line
+    // ending with CR LF, in code page 936.
+    static QByteArray ListBytes(const KeywordList& list);
+
 private:
+    ReadResult cannotOpen();
+    bool replaceFile(const QString& path, const QByteArray& bytes);
+    bool copyFile(const QString& from, const QString& to);
+
     Prompts& m_prompts;
+    ListFileSteps m_ownSteps;
+    ListFileSteps& m_steps;
 };
