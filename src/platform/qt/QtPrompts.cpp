@@ -1,6 +1,7 @@
 #include "platform/qt/QtPrompts.h"
 
 #include "common/AppInfo.h"
+#include "common/Codec936.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -14,12 +15,30 @@ QString captionOr(const QString& caption) {
     return caption.isEmpty() ? AppInfo::title() : caption;
 }
 
-// The description already names its pattern in brackets ("列表文件(*.lst)"); otherwise the
-// pattern is added so the chooser knows which files to show.
+// The patterns as Qt's chooser reads them: blank-separated, and "*.*" (every file on the
+// platform the patterns come from) as "*", since a file name here need not hold a dot.
+QString qtPatterns(const QString& patterns) {
+    QStringList list = patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (QString& p : list) {
+        p = p.trimmed();
+        if (p == QStringLiteral("*.*"))
+            p = QStringLiteral("*");
+    }
+    return list.join(QLatin1Char(' '));
+}
+
+// Qt reads a filter's patterns from its last brackets. A description that already names
+// its pattern there ("列表文件(*.lst)") is kept as it stands where Qt reads it the same way.
 QString nameFilter(const QPair<QString, QString>& pair) {
-    if (pair.first.contains(QLatin1Char('(') + pair.second + QLatin1Char(')')))
-        return pair.first;
-    return pair.first + QStringLiteral(" (") + pair.second + QLatin1Char(')');
+    const QString patterns = qtPatterns(pair.second);
+    const QString named = QLatin1Char('(') + pair.second + QLatin1Char(')');
+    if (pair.first.endsWith(named)) {
+        if (patterns == pair.second)
+            return pair.first;
+        return pair.first.left(pair.first.size() - named.size()) + QLatin1Char('(') + patterns +
+               QLatin1Char(')');
+    }
+    return pair.first + QStringLiteral(" (") + patterns + QLatin1Char(')');
 }
 
 // "*.lst" gives "lst"; "*.*" and anything without one fixed extension give nothing.
@@ -27,12 +46,27 @@ QString suffixOf(const QString& pattern) {
     if (!pattern.startsWith(QStringLiteral("*.")))
         return {};
     const QString ext = pattern.mid(2);
-    if (ext.isEmpty() || ext.contains(QLatin1Char('*')) || ext.contains(QLatin1Char(';')))
+    if (ext.isEmpty() || ext.contains(QLatin1Char('*')) || ext.contains(QLatin1Char(';')) ||
+        ext.contains(QLatin1Char('?')))
         return {};
     return ext;
 }
 
+// The extension a name typed without one gets: that of the selected filter when it names
+// one, else the request's default extension unless that is the wildcard.
+QString suffixFor(const QString& pattern, const QString& defaultExt) {
+    const QString fromFilter = suffixOf(pattern);
+    if (!fromFilter.isEmpty())
+        return fromFilter;
+    if (defaultExt.isEmpty() || defaultExt.contains(QLatin1Char('*')))
+        return {};
+    return defaultExt.startsWith(QLatin1Char('.')) ? defaultExt.mid(1) : defaultExt;
+}
+
 constexpr quint32 kOverwritePrompt = 0x2;
+constexpr quint32 kNoChangeDir = 0x8;
+constexpr quint32 kFileMustExist = 0x1000;
+constexpr quint32 kEnableSizing = 0x800000;
 
 } // namespace
 
@@ -96,25 +130,38 @@ QString QtPrompts::FileDialog(const FileDialogOptions& options) {
     if (!filters.isEmpty())
         dialog.selectNameFilter(filters.first());
     if (options.save) {
+        // A save dialog takes a new name; the existence flag is for opening.
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         if (!(options.flags & kOverwritePrompt))
             dialog.setOption(QFileDialog::DontConfirmOverwrite);
-        // A name typed without extension takes the extension of the selected filter.
         auto applySuffix = [&dialog, &options, filters](const QString& selected) {
             const qsizetype i = filters.indexOf(selected);
-            dialog.setDefaultSuffix(i >= 0 ? suffixOf(options.filters[i].second) : QString());
+            dialog.setDefaultSuffix(
+                suffixFor(i >= 0 ? options.filters[i].second : QString(), options.defaultExt));
         };
         QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, applySuffix);
-        if (!filters.isEmpty())
-            applySuffix(filters.first());
+        applySuffix(filters.isEmpty() ? QString() : filters.first());
     } else {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setFileMode((options.flags & kFileMustExist) ? QFileDialog::ExistingFile
+                                                            : QFileDialog::AnyFile);
     }
+    if (!(options.flags & kEnableSizing))
+        dialog.setFixedSize(dialog.sizeHint());
     QString path;
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+    while (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         path = dialog.selectedFiles().first();
-    QDir::setCurrent(savedCurrentDir);
+        // The caller's buffer holds maxFile bytes with the terminating NUL; a longer path
+        // could only come back cut, so the user picks another one.
+        if (options.maxFile <= 0 || Codec936::byteLength(path) + 1 <= options.maxFile)
+            break;
+        QMessageBox::warning(&dialog, options.title,
+                             QStringLiteral("路径太长（最多 %1 字节），请选择较短的路径。")
+                                 .arg(options.maxFile - 1));
+        path.clear();
+    }
+    if (options.flags & kNoChangeDir)
+        QDir::setCurrent(savedCurrentDir);
     return path;
 }
