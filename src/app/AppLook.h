@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QFont>
+#include <QIcon>
+
+class QLabel;
+class QRect;
+class QWidget;
+
+// What the program's windows share in their look: the icon drawn for the program and the
+// interface font, a song-style face at the size the layouts were made for, with CJK
+// faces found on Linux desktops as stand-ins.
+class AppLook {
+public:
+    static QIcon icon();
+    static QFont font(qreal pointSize = 9);
+    // Puts a widget at the centre of the screen it is on (the primary one before it is shown).
+    static void centre(QWidget& widget);
+    // Puts a label at its place. Where the interface font needs more room than the layout
+    // gives, the label grows to the right and downwards instead of cutting its text.
+    static void placeLabel(QLabel& label, const QRect& layout);
+};
