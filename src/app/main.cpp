@@ -1,13 +1,47 @@
+#include "app/AppLook.h"
+#include "app/frmMain.h"
 #include "common/AppInfo.h"
+#include "platform/qt/QtPrompts.h"
+#include "platform/x11/X11WindowSystem.h"
+#include "platform/xdg/XdgRegistry.h"
 
 #include <QApplication>
-#include <QLabel>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+#include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QLabel label(AppInfo::mainCaption());
-    label.setWindowTitle(AppInfo::mainCaption());
-    label.resize(320, 80);
-    label.show();
-    return app.exec();
+    // The patrol needs the display's windows; without a display there is nothing to guard,
+    // and Qt would only abort later with a less helpful message.
+    std::unique_ptr<X11WindowSystem> windows = X11WindowSystem::open();
+    if (!windows) {
+        const char* display = std::getenv("DISPLAY");
+        std::fprintf(stderr,
+                     "sentinel: 无法连接到 X 显示服务器 (DISPLAY=%s)。\n"
+                     "sentinel: cannot open the X display (DISPLAY=%s).\n",
+                     display ? display : "", display ? display : "");
+        return 1;
+    }
+
+    QApplication application(argc, argv);
+    // The program ends only by its own immediate end: a hidden main window with its last
+    // dialog closed goes on patrolling.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setFont(AppLook::font());
+    // Qt's own texts (Yes/No, the file dialog) in Simplified Chinese, whatever the locale.
+    QTranslator qtTexts;
+    if (qtTexts.load(QStringLiteral("qtbase_zh_CN"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
+
+    const AppInfo app = AppInfo::fromApplication();
+    QtPrompts prompts;
+    XdgRegistry registry;
+
+    frmMain mainWindow(MainWindowServices{
+        .windows = *windows, .prompts = prompts, .registry = registry, .app = app});
+    mainWindow.show();
+    return application.exec();
 }
