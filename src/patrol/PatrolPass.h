@@ -19,13 +19,22 @@ public:
 // windows titled like the main window and the program's own windows.
 class PatrolPass {
 public:
+    // The pass keeps its own matcher, built at its first run() and rebuilt whenever the
+    // list has changed since.
     PatrolPass(WindowSearch& search, const KeywordList& keywords, PatrolHost& host);
+    // The pass uses a matcher that outlives it, so that a pass made for every tick does not
+    // rebuild the automaton unless the list has changed.
+    PatrolPass(WindowSearch& search, const KeywordList& keywords, PatrolHost& host,
+               KeywordMatcher& matcher);
+    PatrolPass(const PatrolPass&) = delete;
+    PatrolPass& operator=(const PatrolPass&) = delete;
+
     void run();
 
 private:
     WindowSearch& m_search;
     const KeywordList& m_keywords;
     PatrolHost& m_host;
-    KeywordMatcher m_matcher; // rebuilt whenever the list's revision changes
-    quint64 m_matcherRevision = ~quint64(0);
+    KeywordMatcher m_ownMatcher;
+    KeywordMatcher& m_matcher; // rebuilt whenever the list's revision changes
 };

@@ -10,8 +10,8 @@ struct WindowInfo {
     WindowHandle hWnd = 0;
     quint32 ProcessID = 0;
     WindowHandle Parent = 0;
-    QString Title;     // at most 79 bytes of code page 936
-    QString ClassName; // at most 254 bytes
+    QString Title;      // at most 79 bytes of code page 936
+    QString ClassName;  // at most 254 bytes
     qint16 Visible = 0; // -1 true, 0 false
     // The platform's desktop or panel (spared like the desktop and the taskbar).
     bool Shell = false;

@@ -1,0 +1,120 @@
+#include "platform/fake/FakeWindowSystem.h"
+
+#include <algorithm>
+
+WindowHandle FakeWindowSystem::addWindow(Window window) {
+    if (window.handle == 0) {
+        while (m_windows.contains(m_nextHandle))
+            ++m_nextHandle;
+        window.handle = m_nextHandle++;
+    }
+    if (!m_windows.contains(window.handle))
+        m_order.append(window.handle);
+    m_windows.insert(window.handle, window);
+    return window.handle;
+}
+
+bool FakeWindowSystem::removeWindow(WindowHandle handle) {
+    if (!m_windows.remove(handle))
+        return false;
+    m_order.removeOne(handle);
+    return true;
+}
+
+void FakeWindowSystem::clearWindows() {
+    m_windows.clear();
+    m_order.clear();
+}
+
+FakeWindowSystem::Window* FakeWindowSystem::window(WindowHandle handle) {
+    auto it = m_windows.find(handle);
+    return it == m_windows.end() ? nullptr : &it.value();
+}
+
+const FakeWindowSystem::Window* FakeWindowSystem::window(WindowHandle handle) const {
+    auto it = m_windows.constFind(handle);
+    return it == m_windows.constEnd() ? nullptr : &it.value();
+}
+
+void FakeWindowSystem::EnumWindows(const std::function<bool(WindowHandle)>& proc) {
+    ++m_enumerations;
+    const QList<WindowHandle> snapshot = m_order;
+    for (WindowHandle h : snapshot) {
+        const bool goOn = proc(h);
+        if (m_visitHook)
+            m_visitHook(h);
+        if (!goOn)
+            break;
+    }
+}
+
+QString FakeWindowSystem::GetClassName(WindowHandle handle) {
+    record(Query::ClassName, handle);
+    const Window* w = window(handle);
+    return w ? w->className : QString();
+}
+
+WindowHandle FakeWindowSystem::GetParent(WindowHandle handle) {
+    record(Query::Parent, handle);
+    const Window* w = window(handle);
+    return w ? w->owner : 0;
+}
+
+bool FakeWindowSystem::IsWindowVisible(WindowHandle handle) {
+    record(Query::Visible, handle);
+    const Window* w = window(handle);
+    return w && w->visible;
+}
+
+QString FakeWindowSystem::GetWindowText(WindowHandle handle) {
+    record(Query::Title, handle);
+    const Window* w = window(handle);
+    return w ? w->title : QString();
+}
+
+quint32 FakeWindowSystem::GetWindowProcessId(WindowHandle handle) {
+    record(Query::ProcessId, handle);
+    const Window* w = window(handle);
+    return w ? w->pid : 0;
+}
+
+bool FakeWindowSystem::IsShellWindow(WindowHandle handle) {
+    record(Query::Shell, handle);
+    const Window* w = window(handle);
+    return w && w->shell;
+}
+
+void FakeWindowSystem::PostClose(WindowHandle handle) {
+    m_closeRequests.append(handle);
+    const Window* w = window(handle);
+    if (w && w->closesOnRequest)
+        removeWindow(handle);
+}
+
+int FakeWindowSystem::closeRequestCount(WindowHandle handle) const {
+    return static_cast<int>(m_closeRequests.count(handle));
+}
+
+int FakeWindowSystem::queryCount(Query query, WindowHandle handle) const {
+    return static_cast<int>(std::count_if(m_queries.begin(), m_queries.end(), [&](const Call& c) {
+        return c.query == query && c.window == handle;
+    }));
+}
+
+int FakeWindowSystem::queryCount(Query query) const {
+    return static_cast<int>(std::count_if(m_queries.begin(), m_queries.end(),
+                                          [&](const Call& c) { return c.query == query; }));
+}
+
+void FakeWindowSystem::clearRecords() {
+    m_enumerations = 0;
+    // Fresh lists rather than clear(): Qt's comparison of an emptied list with a
+    // default-constructed one passes a null pointer to memcmp, which UBSan rejects.
+    m_closeRequests = {};
+    m_queries = {};
+}
+
+void FakeWindowSystem::record(Query query, WindowHandle handle) {
+    if (m_recordQueries)
+        m_queries.append({query, handle});
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "platform/WindowSystem.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <utility>
+
+// Top-level windows for tests: a scripted list, in enumeration order, that answers every
+// query as a platform would and records each call, so that a test can tell what was asked
+// about which window and which windows were asked to close. A handle that names no window
+// (never added, or removed) reads as a vanished window does: no class, no parent, not
+// visible, no title, process 0.
+class FakeWindowSystem : public WindowSystem {
+public:
+    struct Window {
+        // The facts in this order, any trailing ones left at their defaults.
+        Window(WindowHandle handle = 0, QString className = {}, WindowHandle owner = 0,
+               bool visible = true, QString title = {}, quint32 pid = 0, bool shell = false)
+            : handle(handle), className(std::move(className)), owner(owner), visible(visible),
+              title(std::move(title)), pid(pid), shell(shell) {}
+
+        WindowHandle handle = 0; // 0: addWindow gives the next free handle
+        QString className;
+        WindowHandle owner = 0;
+        bool visible = true;
+        QString title; // given to the caller as it stands, however long
+        quint32 pid = 0;
+        bool shell = false; // the platform's desktop or a panel
+        // An obedient window: a close request removes it at once.
+        bool closesOnRequest = false;
+    };
+    enum class Query { ClassName, Parent, Visible, Title, ProcessId, Shell };
+    struct Call {
+        Query query;
+        WindowHandle window;
+    };
+
+    // Adds the window at the end of the enumeration order and returns its handle. A handle
+    // that is already there is replaced in its place.
+    WindowHandle addWindow(Window window);
+    bool removeWindow(WindowHandle handle);
+    void clearWindows();
+    // The window's facts, to change them; nullptr for a handle that names no window.
+    Window* window(WindowHandle handle);
+    const Window* window(WindowHandle handle) const;
+    bool hasWindow(WindowHandle handle) const { return m_windows.contains(handle); }
+    // Handles in enumeration order.
+    const QList<WindowHandle>& handles() const { return m_order; }
+
+    // Runs inside EnumWindows after each window's callback, with that window's handle, so a
+    // test can change the desktop in the middle of an enumeration. Windows added then are
+    // not visited by that enumeration; windows removed then are still visited and read as
+    // vanished.
+    void setVisitHook(std::function<void(WindowHandle)> hook) { m_visitHook = std::move(hook); }
+
+    void EnumWindows(const std::function<bool(WindowHandle)>& proc) override;
+    QString GetClassName(WindowHandle window) override;
+    WindowHandle GetParent(WindowHandle window) override;
+    bool IsWindowVisible(WindowHandle window) override;
+    QString GetWindowText(WindowHandle window) override;
+    quint32 GetWindowProcessId(WindowHandle window) override;
+    bool IsShellWindow(WindowHandle window) override;
+    void PostClose(WindowHandle window) override;
+
+    int enumerationCount() const { return m_enumerations; }
+    // Every close request, in the order posted (vanished windows included).
+    const QList<WindowHandle>& closeRequests() const { return m_closeRequests; }
+    int closeRequestCount(WindowHandle window) const;
+    // Every per-window query, in order; recording can be turned off for benchmarks.
+    const QList<Call>& queries() const { return m_queries; }
+    int queryCount(Query query, WindowHandle window) const;
+    int queryCount(Query query) const;
+    void setRecordQueries(bool on) { m_recordQueries = on; }
+    // Forgets the enumeration count, the close requests and the queries.
+    void clearRecords();
+
+private:
+    void record(Query query, WindowHandle window);
+
+    QHash<WindowHandle, Window> m_windows;
+    QList<WindowHandle> m_order;
+    WindowHandle m_nextHandle = 0x1000;
+    std::function<void(WindowHandle)> m_visitHook;
+
+    int m_enumerations = 0;
+    QList<WindowHandle> m_closeRequests;
+    QList<Call> m_queries;
+    bool m_recordQueries = true;
+};
