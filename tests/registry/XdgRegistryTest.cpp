@@ -117,6 +117,25 @@ TEST(XdgRegistry, FilesLieInTheXdgFoldersWithFittingModes) {
     EXPECT_EQ(modeOf(env.configHome() + "/sentinel/registry"), 0700u);
     EXPECT_EQ(modeOf(registry.files(Reg::HkeyLocalMachine).registryFile), 0644u);
     EXPECT_EQ(modeOf(env.configDir() + "/sentinel/registry"), 0755u);
+    EXPECT_EQ(modeOf(env.configDir() + "/sentinel"), 0755u);
+}
+
+TEST(XdgRegistry, AutostartEntriesAreReadableByEverySessionWhateverTheUmask) {
+    TestEnv env;
+    const mode_t old = ::umask(077);
+    XdgRegistry registry;
+    CReg reg(registry);
+    Reg::Handle run = 0;
+    const bool opened = reg.OpenKey(Reg::HkeyLocalMachine, kRun, run) == 0;
+    const bool written = reg.SetValue(run, "entry", 1, QStringLiteral("/bin/true"), 0) &&
+                         reg.SetValue(run, "number", 4, 1, 0);
+    reg.CloseKey(run);
+    ::umask(old);
+    ASSERT_TRUE(opened && written);
+    EXPECT_EQ(modeOf(env.configDir() + "/autostart"), 0755u);
+    EXPECT_EQ(modeOf(env.configDir() + "/autostart/entry.desktop"), 0644u);
+    EXPECT_EQ(modeOf(registry.files(Reg::HkeyLocalMachine).registryFile), 0644u);
+    EXPECT_EQ(modeOf(env.configDir() + "/sentinel/registry"), 0755u);
 }
 
 TEST(XdgRegistry, ValuesSurviveANewProcessWithTypesAndBytesExact) {

@@ -166,8 +166,12 @@ QByteArray AutostartFolder::contents(const QByteArray& name, quint32 type, const
 
 qint32 AutostartFolder::write(const QByteArray& name, quint32 type, const QByteArray& data,
                               const QString& command, const QString& existingPath) const {
+    const bool existed = QFileInfo(m_dir).isDir();
     if (!QDir().mkpath(m_dir))
         return Reg::ErrorAccessDenied;
+    // Whatever the writer's umask, a session must be able to read the folder it starts from.
+    if (!existed)
+        ::chmod(QFile::encodeName(m_dir).constData(), 0755);
     const QString path = existingPath.isEmpty()
                              ? m_dir + QLatin1Char('/') + Codec936::decode(name) + kSuffix
                              : existingPath;

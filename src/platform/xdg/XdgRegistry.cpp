@@ -110,11 +110,16 @@ qint32 XdgRegistry::open(const Target& target, RegistryHive& hive, RegistryHive:
 qint32 XdgRegistry::modify(int root, const Change& change) {
     const RootFiles& files = m_roots[root];
     const QString dir = QFileInfo(files.registryFile).absolutePath();
-    const bool existed = QFileInfo(dir).isDir();
+    QStringList created; // the folders this call makes, innermost first
+    for (QFileInfo f(dir); !f.exists() && f.absoluteFilePath() != f.absolutePath();
+         f = QFileInfo(f.absolutePath()))
+        created.append(f.absoluteFilePath());
     if (!QDir().mkpath(dir))
         return Reg::ErrorAccessDenied;
-    if (!existed)
-        ::chmod(QFile::encodeName(dir).constData(), files.shared ? 0755 : 0700);
+    // Every user reads the machine's file, so each folder made on the way must let them.
+    for (qsizetype i = 0; i < created.size(); ++i)
+        if (files.shared || i == 0)
+            ::chmod(QFile::encodeName(created[i]).constData(), files.shared ? 0755 : 0700);
 
     // The lock spans read, change and replace, so that writers in several processes
     // never lose each other's changes. A lock left by a crashed writer is stale.
