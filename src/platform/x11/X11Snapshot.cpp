@@ -67,22 +67,38 @@ Property receive(xcb_connection_t* c, xcb_get_property_cookie_t cookie) {
     return p;
 }
 
-// The requests for everything a pass wants to know of one window.
+// The requests for what a pass wants to know of one window. WM_NAME and _NET_WM_PID stand in
+// for _NET_WM_NAME and the server's answer, so an enumeration asks for them only in a
+// second round for the windows that need them; WM_PROTOCOLS matters only to a close
+// request.
 struct WindowRequests {
     xcb_window_t window = XCB_WINDOW_NONE;
-    xcb_get_property_cookie_t wmClass{}, transientFor{}, wmState{}, windowType{}, netName{},
-        wmName{}, netPid{}, protocols{};
+    xcb_get_property_cookie_t wmClass{}, transientFor{}, wmState{}, windowType{}, netName{};
+    std::optional<xcb_get_property_cookie_t> wmName, netPid, protocols;
     std::optional<xcb_res_query_client_ids_cookie_t> clientIds;
     std::optional<xcb_get_window_attributes_cookie_t> attributes;
 };
 
-// A window's facts before the manager check decides which visibility rule holds.
+enum class Ask {
+    Essentials, // what every window of an enumeration needs
+    Everything, // all in one round, for a single window
+};
+
+// A window's facts before the manager check decides which visibility rule holds, and
+// before the stand-ins have been read.
 struct Reading {
     X11WindowFacts facts;
     bool hasWmState = false;
     bool shownState = false; // WM_STATE Normal or Iconic
     bool viewable = false;   // map state Viewable
+    bool needsWmName = false;
+    bool needsNetPid = false;
 
+    void vanish() {
+        const WindowHandle window = facts.window;
+        facts = X11WindowFacts();
+        facts.window = window;
+    }
     X11WindowFacts finish(bool managerRunning) {
         if (!facts.vanished)
             facts.visible = managerRunning ? shownState : viewable;
@@ -90,7 +106,8 @@ struct Reading {
     }
 };
 
-WindowRequests send(const X11Snapshot::Link& link, xcb_window_t window, bool withAttributes) {
+WindowRequests send(const X11Snapshot::Link& link, xcb_window_t window, Ask what,
+                    bool withAttributes) {
     const X11Atoms& a = *link.atoms;
     WindowRequests r;
     r.window = window;
@@ -99,14 +116,17 @@ WindowRequests send(const X11Snapshot::Link& link, xcb_window_t window, bool wit
     r.wmState = ask(link, window, a.WM_STATE, 2);
     r.windowType = ask(link, window, a._NET_WM_WINDOW_TYPE, kAtomListLongs);
     r.netName = ask(link, window, a._NET_WM_NAME, kTextLongs);
-    r.wmName = ask(link, window, XCB_ATOM_WM_NAME, kTextLongs);
-    r.netPid = ask(link, window, a._NET_WM_PID, 1);
-    r.protocols = ask(link, window, a.WM_PROTOCOLS, kAtomListLongs);
     if (link.resourceExtension) {
         // The server names the client that owns the window's id; a client cannot fake it.
         const xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
         r.clientIds = xcb_res_query_client_ids(link.connection, 1, &spec);
     }
+    if (what == Ask::Everything) {
+        r.wmName = ask(link, window, XCB_ATOM_WM_NAME, kTextLongs);
+        r.protocols = ask(link, window, a.WM_PROTOCOLS, kAtomListLongs);
+    }
+    if (what == Ask::Everything || !link.resourceExtension)
+        r.netPid = ask(link, window, a._NET_WM_PID, 1);
     if (withAttributes)
         r.attributes = xcb_get_window_attributes(link.connection, window);
     return r;
@@ -114,9 +134,11 @@ WindowRequests send(const X11Snapshot::Link& link, xcb_window_t window, bool wit
 
 void discard(xcb_connection_t* c, const WindowRequests& r) {
     for (const xcb_get_property_cookie_t& cookie :
-         {r.wmClass, r.transientFor, r.wmState, r.windowType, r.netName, r.wmName, r.netPid,
-          r.protocols})
+         {r.wmClass, r.transientFor, r.wmState, r.windowType, r.netName})
         xcb_discard_reply(c, cookie.sequence);
+    for (const auto& cookie : {r.wmName, r.netPid, r.protocols})
+        if (cookie)
+            xcb_discard_reply(c, cookie->sequence);
     if (r.clientIds)
         xcb_discard_reply(c, r.clientIds->sequence);
     if (r.attributes)
@@ -142,32 +164,43 @@ quint32 localPid(xcb_connection_t* c, xcb_res_query_client_ids_cookie_t cookie) 
     return pid;
 }
 
-QString titleOf(const X11Atoms& a, const Property& netName, const Property& wmName) {
-    if (netName.is(a.UTF8_STRING, 8)) {
-        const QString text = X11Text::decode(netName.value, X11Text::Encoding::Utf8);
-        if (!text.isEmpty())
-            return text;
-    }
+// The title text of _NET_WM_NAME; empty when it is absent, empty or of the wrong type.
+QString netTitle(const X11Snapshot::Link& link, const Property& netName) {
+    if (!netName.is(link.atoms->UTF8_STRING, 8))
+        return {};
+    return link.text->decode(netName.value, X11Text::Encoding::Utf8);
+}
+
+QString wmTitle(const X11Snapshot::Link& link, const Property& wmName) {
+    X11Text& text = *link.text;
     if (wmName.is(XCB_ATOM_STRING, 8))
-        return X11Text::decode(wmName.value, X11Text::Encoding::Latin1);
-    if (wmName.is(a.UTF8_STRING, 8))
-        return X11Text::decode(wmName.value, X11Text::Encoding::Utf8);
-    if (wmName.is(a.COMPOUND_TEXT, 8))
-        return X11Text::decode(wmName.value, X11Text::Encoding::CompoundText);
+        return text.decode(wmName.value, X11Text::Encoding::Latin1);
+    if (wmName.is(link.atoms->UTF8_STRING, 8))
+        return text.decode(wmName.value, X11Text::Encoding::Utf8);
+    if (wmName.is(link.atoms->COMPOUND_TEXT, 8))
+        return text.decode(wmName.value, X11Text::Encoding::CompoundText);
     return {};
+}
+
+quint32 claimedPid(const Property& netPid) {
+    return netPid.is(XCB_ATOM_CARDINAL, 32) ? netPid.first() : 0;
 }
 
 Reading collect(const X11Snapshot::Link& link, const WindowRequests& r) {
     xcb_connection_t* c = link.connection;
     const X11Atoms& a = *link.atoms;
+    X11Text& text = *link.text;
     const Property wmClass = receive(c, r.wmClass);
     const Property transientFor = receive(c, r.transientFor);
     const Property wmState = receive(c, r.wmState);
     const Property windowType = receive(c, r.windowType);
     const Property netName = receive(c, r.netName);
-    const Property wmName = receive(c, r.wmName);
-    const Property netPid = receive(c, r.netPid);
-    const Property protocols = receive(c, r.protocols);
+    const std::optional<Property> wmName =
+        r.wmName ? std::optional(receive(c, *r.wmName)) : std::nullopt;
+    const std::optional<Property> netPid =
+        r.netPid ? std::optional(receive(c, *r.netPid)) : std::nullopt;
+    const std::optional<Property> protocols =
+        r.protocols ? std::optional(receive(c, *r.protocols)) : std::nullopt;
     const quint32 serverPid = r.clientIds ? localPid(c, *r.clientIds) : 0;
     bool attributesFailed = false;
     bool viewable = false;
@@ -183,9 +216,11 @@ Reading collect(const X11Snapshot::Link& link, const WindowRequests& r) {
 
     Reading reading;
     reading.facts.window = r.window;
-    for (const Property* p :
-         {&wmClass, &transientFor, &wmState, &windowType, &netName, &wmName, &netPid, &protocols})
+    for (const Property* p : {&wmClass, &transientFor, &wmState, &windowType, &netName})
         if (p->failed)
+            return reading;
+    for (const std::optional<Property>* p : {&wmName, &netPid, &protocols})
+        if (*p && (*p)->failed)
             return reading;
     if (attributesFailed)
         return reading;
@@ -193,22 +228,24 @@ Reading collect(const X11Snapshot::Link& link, const WindowRequests& r) {
     X11WindowFacts& f = reading.facts;
     f.vanished = false;
     if (wmClass.is(XCB_ATOM_STRING, 8))
-        f.className = X11Text::className(wmClass.value, X11Text::Encoding::Latin1);
+        f.className = text.className(wmClass.value, X11Text::Encoding::Latin1);
     else if (wmClass.is(a.UTF8_STRING, 8))
-        f.className = X11Text::className(wmClass.value, X11Text::Encoding::Utf8);
+        f.className = text.className(wmClass.value, X11Text::Encoding::Utf8);
     if (transientFor.is(XCB_ATOM_WINDOW, 32))
         f.owner = transientFor.first();
-    f.title = X11Text::ansiTitle(titleOf(a, netName, wmName));
-    if (serverPid != 0)
-        f.processId = serverPid;
-    else if (netPid.is(XCB_ATOM_CARDINAL, 32))
-        f.processId = netPid.first();
+    QString title = netTitle(link, netName);
+    if (title.isEmpty() && wmName)
+        title = wmTitle(link, *wmName);
+    reading.needsWmName = title.isEmpty() && !wmName;
+    f.title = text.ansiTitle(title);
+    f.processId = serverPid != 0 ? serverPid : netPid ? claimedPid(*netPid) : 0;
+    reading.needsNetPid = f.processId == 0 && !netPid;
     if (windowType.is(XCB_ATOM_ATOM, 32))
         for (uint32_t type : windowType.longs())
             if (type == a._NET_WM_WINDOW_TYPE_DESKTOP || type == a._NET_WM_WINDOW_TYPE_DOCK)
                 f.shell = true;
-    if (protocols.is(XCB_ATOM_ATOM, 32)) {
-        const std::vector<uint32_t> list = protocols.longs();
+    if (protocols && protocols->is(XCB_ATOM_ATOM, 32)) {
+        const std::vector<uint32_t> list = protocols->longs();
         f.acceptsDelete = std::find(list.begin(), list.end(), a.WM_DELETE_WINDOW) != list.end();
     }
     reading.hasWmState = wmState.is(a.WM_STATE, 32);
@@ -218,6 +255,43 @@ Reading collect(const X11Snapshot::Link& link, const WindowRequests& r) {
     }
     reading.viewable = viewable;
     return reading;
+}
+
+// One more round, for the windows without _NET_WM_NAME or without a process named by the
+// server: their WM_NAME and their own claim of a process.
+void completeStandIns(const X11Snapshot::Link& link, std::vector<Reading*>& readings) {
+    xcb_connection_t* c = link.connection;
+    struct Asked {
+        Reading* reading;
+        std::optional<xcb_get_property_cookie_t> wmName, netPid;
+    };
+    std::vector<Asked> asked;
+    for (Reading* r : readings) {
+        if (r->facts.vanished || !(r->needsWmName || r->needsNetPid))
+            continue;
+        Asked one{r, std::nullopt, std::nullopt};
+        if (r->needsWmName)
+            one.wmName = ask(link, r->facts.window, XCB_ATOM_WM_NAME, kTextLongs);
+        if (r->needsNetPid)
+            one.netPid = ask(link, r->facts.window, link.atoms->_NET_WM_PID, 1);
+        asked.push_back(one);
+    }
+    for (const Asked& one : asked) {
+        bool failed = false;
+        if (one.wmName) {
+            const Property wmName = receive(c, *one.wmName);
+            failed = failed || wmName.failed;
+            one.reading->facts.title = link.text->ansiTitle(wmTitle(link, wmName));
+        }
+        if (one.netPid) {
+            const Property netPid = receive(c, *one.netPid);
+            failed = failed || netPid.failed;
+            one.reading->facts.processId = claimedPid(netPid);
+        }
+        one.reading->needsWmName = one.reading->needsNetPid = false;
+        if (failed)
+            one.reading->vanish();
+    }
 }
 
 std::vector<xcb_window_t> children(xcb_connection_t* c, xcb_query_tree_cookie_t cookie) {
@@ -320,6 +394,7 @@ X11Snapshot X11Snapshot::take(const Link& link) {
     const Property list = receive(c, listCookie);
     const std::vector<xcb_window_t> rootChildren = children(c, treeCookie);
 
+    std::vector<Reading> readings;
     if (checkWindow != XCB_WINDOW_NONE) {
         // Both lists run bottom to top (or oldest first); the pass goes front to back.
         std::vector<uint32_t> clients = stacking.is(XCB_ATOM_WINDOW, 32) ? stacking.longs()
@@ -333,53 +408,65 @@ X11Snapshot X11Snapshot::take(const Link& link) {
                 seen.insert(w);
                 unique.push_back(w);
             }
+        // The manager check goes out with the clients' requests, which are dropped in the
+        // rare case that the manager named on the root is gone.
         const xcb_get_property_cookie_t verifyCookie = askCheck(link, checkWindow);
         std::vector<WindowRequests> requests;
         requests.reserve(unique.size());
         for (xcb_window_t w : unique)
-            requests.push_back(send(link, w, false));
+            requests.push_back(send(link, w, Ask::Essentials, false));
         if (checkWindowOf(receive(c, verifyCookie)) == checkWindow) {
             s.m_managerRunning = true;
-            s.m_windows.reserve(requests.size());
+            readings.reserve(requests.size());
             for (const WindowRequests& r : requests)
-                s.m_windows.push_back(collect(link, r).finish(true));
-            s.index();
-            return s;
+                readings.push_back(collect(link, r));
+        } else {
+            for (const WindowRequests& r : requests)
+                discard(c, r);
         }
-        for (const WindowRequests& r : requests)
-            discard(c, r);
     }
 
-    // No manager: the root's children, front to back, each once.
-    std::vector<Top> top(rootChildren.size());
-    for (size_t i = 0; i < rootChildren.size(); ++i)
-        top[i].frame = rootChildren[rootChildren.size() - 1 - i];
-    std::vector<WindowRequests> requests;
-    std::vector<xcb_query_tree_cookie_t> trees;
-    requests.reserve(top.size());
-    trees.reserve(top.size());
-    for (const Top& t : top) {
-        requests.push_back(send(link, t.frame, true));
-        trees.push_back(xcb_query_tree(c, t.frame));
+    if (!s.m_managerRunning) {
+        // No manager: the root's children, front to back, each once.
+        std::vector<Top> top(rootChildren.size());
+        for (size_t i = 0; i < rootChildren.size(); ++i)
+            top[i].frame = rootChildren[rootChildren.size() - 1 - i];
+        std::vector<WindowRequests> requests;
+        std::vector<xcb_query_tree_cookie_t> trees;
+        requests.reserve(top.size());
+        trees.reserve(top.size());
+        for (const Top& t : top) {
+            requests.push_back(send(link, t.frame, Ask::Essentials, true));
+            trees.push_back(xcb_query_tree(c, t.frame));
+        }
+        for (size_t i = 0; i < top.size(); ++i) {
+            top[i].reading = collect(link, requests[i]);
+            top[i].level = children(c, trees[i]);
+            top[i].searching = !top[i].reading.facts.vanished && !top[i].reading.hasWmState &&
+                               !top[i].level.empty();
+        }
+        searchLevel(link, top, true);
+        searchLevel(link, top, false);
+        std::vector<std::optional<WindowRequests>> clientRequests(top.size());
+        for (size_t i = 0; i < top.size(); ++i)
+            if (top[i].client != XCB_WINDOW_NONE)
+                clientRequests[i] = send(link, top[i].client, Ask::Essentials, true);
+        readings.reserve(top.size());
+        for (size_t i = 0; i < top.size(); ++i) {
+            if (clientRequests[i])
+                top[i].reading = collect(link, *clientRequests[i]);
+            readings.push_back(top[i].reading);
+        }
     }
-    for (size_t i = 0; i < top.size(); ++i) {
-        top[i].reading = collect(link, requests[i]);
-        top[i].level = children(c, trees[i]);
-        top[i].searching =
-            !top[i].reading.facts.vanished && !top[i].reading.hasWmState && !top[i].level.empty();
-    }
-    searchLevel(link, top, true);
-    searchLevel(link, top, false);
-    std::vector<std::optional<WindowRequests>> clientRequests(top.size());
-    for (size_t i = 0; i < top.size(); ++i)
-        if (top[i].client != XCB_WINDOW_NONE)
-            clientRequests[i] = send(link, top[i].client, true);
-    s.m_windows.reserve(top.size());
-    for (size_t i = 0; i < top.size(); ++i) {
-        if (clientRequests[i])
-            top[i].reading = collect(link, *clientRequests[i]);
-        s.m_windows.push_back(top[i].reading.finish(false));
-    }
+
+    std::vector<Reading*> pending;
+    pending.reserve(readings.size());
+    for (Reading& r : readings)
+        pending.push_back(&r);
+    completeStandIns(link, pending);
+    s.m_windows.reserve(readings.size());
+    for (Reading& r : readings)
+        s.m_windows.push_back(r.finish(s.m_managerRunning));
     s.index();
     return s;
 }
@@ -391,7 +478,7 @@ X11Snapshot X11Snapshot::of(const Link& link, const std::vector<xcb_window_t>& w
     std::vector<WindowRequests> requests;
     requests.reserve(windows.size());
     for (xcb_window_t w : windows)
-        requests.push_back(send(link, w, true));
+        requests.push_back(send(link, w, Ask::Everything, true));
     const xcb_window_t checkWindow = checkWindowOf(receive(c, checkCookie));
     std::vector<Reading> readings;
     readings.reserve(requests.size());
@@ -403,6 +490,17 @@ X11Snapshot X11Snapshot::of(const Link& link, const std::vector<xcb_window_t>& w
         s.m_windows.push_back(r.finish(s.m_managerRunning));
     s.index();
     return s;
+}
+
+std::optional<bool> X11Snapshot::acceptsDelete(const Link& link, xcb_window_t window) {
+    const Property protocols =
+        receive(link.connection, ask(link, window, link.atoms->WM_PROTOCOLS, kAtomListLongs));
+    if (protocols.failed)
+        return std::nullopt;
+    if (!protocols.is(XCB_ATOM_ATOM, 32))
+        return false;
+    const std::vector<uint32_t> list = protocols.longs();
+    return std::find(list.begin(), list.end(), link.atoms->WM_DELETE_WINDOW) != list.end();
 }
 
 const X11WindowFacts* X11Snapshot::find(WindowHandle window) const {

@@ -1,27 +1,31 @@
 #pragma once
 
 #include "platform/x11/X11Atoms.h"
+#include "platform/x11/X11Text.h"
 #include "platform/x11/X11WindowFacts.h"
 
 #include <QHash>
 
 #include <xcb/xcb.h>
 
+#include <optional>
 #include <vector>
 
 // The top-level windows of a display and their facts, read in one go: every request of a
 // round is sent before any reply is awaited, so a snapshot costs a small fixed number of
 // round trips whatever the number of windows (two with an EWMH manager, at most five
-// without one). A window that vanishes meanwhile, or answers with errors or with
-// properties of the wrong type, is read as vanished; nothing is printed.
+// without one, and one more when some window lacks _NET_WM_NAME or a process the server
+// can name). A window that vanishes meanwhile, or answers with errors, is read as
+// vanished; a property of the wrong type counts as absent. Nothing is printed.
 class X11Snapshot {
 public:
-    // What a snapshot reads from: the connection, its screen's root, the interned atoms
-    // and whether the server answers X-Resource client queries.
+    // What a snapshot reads from: the connection, its screen's root, the interned atoms,
+    // the text converters and whether the server answers X-Resource client queries.
     struct Link {
         xcb_connection_t* connection = nullptr;
         xcb_window_t root = XCB_WINDOW_NONE;
         const X11Atoms* atoms = nullptr;
+        X11Text* text = nullptr;
         bool resourceExtension = false;
     };
 
@@ -31,8 +35,11 @@ public:
     // runs, else the root's children (each replaced by the client found beneath it by
     // WM_STATE when it is a frame). Each window once.
     static X11Snapshot take(const Link& link);
-    // The facts of the given windows alone (the manager check included), in that order.
+    // The facts of the given windows alone (the manager check and WM_PROTOCOLS included),
+    // in that order.
     static X11Snapshot of(const Link& link, const std::vector<xcb_window_t>& windows);
+    // Whether the window lists WM_DELETE_WINDOW in its WM_PROTOCOLS; nullopt when it is gone.
+    static std::optional<bool> acceptsDelete(const Link& link, xcb_window_t window);
 
     bool managerRunning() const { return m_managerRunning; }
     const std::vector<X11WindowFacts>& windows() const { return m_windows; }

@@ -24,13 +24,13 @@ bool isFinal(unsigned char b) {
     return b >= 0x30 && b <= 0x7e;
 }
 
-// The pair of GB 2312 bytes in EUC form (both with the high bit set), as code page 936 reads it.
-QString gb2312(unsigned char a, unsigned char b) {
-    const char pair[2] = {static_cast<char>(a | 0x80), static_cast<char>(b | 0x80)};
-    return Codec936::decode(QByteArray(pair, 2));
-}
+constexpr const char* kCodePage = "GBK";
 
 } // namespace
+
+X11Text::X11Text()
+    : m_encoder(kCodePage, QStringConverter::Flag::Stateless),
+      m_decoder(kCodePage, QStringConverter::Flag::Stateless) {}
 
 QString X11Text::decode(const QByteArray& bytes, Encoding encoding) {
     const QByteArray text = upToNul(bytes);
@@ -124,9 +124,12 @@ QString X11Text::decodeCompoundText(const QByteArray& input) {
             ++i;
             break;
         case Charset::Gb2312:
-            if (i + 1 < n)
-                out += gb2312(b, at(i + 1));
-            else
+            if (i + 1 < n) {
+                // The pair in EUC form (both high bits set), as code page 936 reads it.
+                const char pair[2] = {static_cast<char>(b | 0x80),
+                                      static_cast<char>(at(i + 1) | 0x80)};
+                out += m_decoder.decode(QByteArrayView(pair, 2));
+            } else
                 out += QLatin1Char('?');
             i += 2;
             break;
@@ -143,15 +146,24 @@ QString X11Text::decodeCompoundText(const QByteArray& input) {
     return out;
 }
 
-QString X11Text::ansiTitle(const QString& text) {
+QString X11Text::ansi(const QString& text, qsizetype maxBytes) {
     const qsizetype nul = text.indexOf(QChar(0));
-    return Codec936::cutToBytes(nul < 0 ? text : text.left(nul), kTitleBytes);
+    const QString cut = nul < 0 ? text : text.left(nul);
+    // ASCII is the same in code page 936, one byte a character.
+    if (cut.size() <= maxBytes &&
+        std::all_of(cut.begin(), cut.end(), [](QChar c) { return c.unicode() < 0x80; }))
+        return cut;
+    const QByteArray bytes = m_encoder.encode(cut);
+    return m_decoder.decode(Codec936::cutBytes(bytes, maxBytes));
+}
+
+QString X11Text::ansiTitle(const QString& text) {
+    return ansi(text, kTitleBytes);
 }
 
 QString X11Text::className(const QByteArray& wmClass, Encoding encoding) {
     const qsizetype afterInstance = wmClass.indexOf('\0');
     if (afterInstance < 0)
         return {};
-    const QString name = decode(wmClass.mid(afterInstance + 1), encoding);
-    return Codec936::cutToBytes(name, kClassBytes);
+    return ansi(decode(wmClass.mid(afterInstance + 1), encoding), kClassBytes);
 }

@@ -2,10 +2,13 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringDecoder>
+#include <QStringEncoder>
 
 // Turns the text properties of X windows into what the window-search module reads through
 // the ANSI interface: a title of at most 79 bytes and a class name of at most 254 bytes of
-// code page 936, each cut at its first NUL. Stateless.
+// code page 936, each cut at its first NUL. Keeps its converters, which cost far more to
+// make than to use, for the many titles of a pass.
 class X11Text {
 public:
     enum class Encoding { Utf8, Latin1, CompoundText };
@@ -13,14 +16,24 @@ public:
     static constexpr qsizetype kTitleBytes = 79;
     static constexpr qsizetype kClassBytes = 254;
 
+    X11Text();
+
     // The text of a property value, cut at its first NUL.
-    static QString decode(const QByteArray& bytes, Encoding encoding);
+    QString decode(const QByteArray& bytes, Encoding encoding);
     // COMPOUND_TEXT: ASCII and Latin-1, GB 2312 and UTF-8 segments are read; characters of
     // any other character set become "?".
-    static QString decodeCompoundText(const QByteArray& bytes);
+    QString decodeCompoundText(const QByteArray& bytes);
     // The title as the ANSI interface gives it.
-    static QString ansiTitle(const QString& text);
+    QString ansiTitle(const QString& text);
     // The class part of a WM_CLASS value ("instance\0class\0"), as the ANSI interface gives
     // it; empty when the value holds no class part.
-    static QString className(const QByteArray& wmClass, Encoding encoding);
+    QString className(const QByteArray& wmClass, Encoding encoding);
+
+private:
+    // The text cut at its first NUL, through code page 936 (a character it cannot hold
+    // becomes "?"), cut to maxBytes without splitting a double-byte character.
+    QString ansi(const QString& text, qsizetype maxBytes);
+
+    QStringEncoder m_encoder;
+    QStringDecoder m_decoder;
 };

@@ -15,5 +15,5 @@ struct X11WindowFacts {
     QString title; // the ANSI form, at most 79 bytes
     quint32 processId = 0;
     bool shell = false;         // a desktop or dock window
-    bool acceptsDelete = false; // WM_DELETE_WINDOW is in its WM_PROTOCOLS
+    bool acceptsDelete = false; // WM_DELETE_WINDOW is in its WM_PROTOCOLS (read when asked)
 };

@@ -74,6 +74,7 @@ X11WindowSystem::X11WindowSystem(xcb_connection_t* connection, xcb_window_t root
     m_link.connection = connection;
     m_link.root = root;
     m_link.atoms = &m_atoms;
+    m_link.text = &m_text;
     const QByteArray shown = m_displayName;
     m_onLost = [shown] {
         const QByteArray line =
@@ -179,18 +180,23 @@ void X11WindowSystem::PostClose(WindowHandle window) {
     processEvents();
     if (m_lost || window == XCB_WINDOW_NONE || window == m_link.root)
         return;
-    // What the latest enumeration saw decides how to ask; a window it did not see is read now.
+    // Whether a manager runs is known from the latest enumeration; what the window takes
+    // is read now, so that a window seen by none is read in full.
     X11WindowFacts target;
     bool managerRunning = false;
-    const X11WindowFacts* known = nullptr;
-    for (const auto& snapshot : {m_current, m_last}) {
-        if (snapshot && (known = snapshot->find(window))) {
-            target = *known;
-            managerRunning = snapshot->managerRunning();
-            break;
-        }
-    }
-    if (!known) {
+    const X11Snapshot* seenIn = nullptr;
+    for (const auto& snapshot : {m_current, m_last})
+        if (!seenIn && snapshot && snapshot->find(window))
+            seenIn = snapshot.get();
+    if (seenIn) {
+        const std::optional<bool> acceptsDelete = X11Snapshot::acceptsDelete(m_link, window);
+        checkConnection();
+        if (m_lost || !acceptsDelete)
+            return;
+        target = *seenIn->find(window);
+        target.acceptsDelete = *acceptsDelete;
+        managerRunning = seenIn->managerRunning();
+    } else {
         const X11Snapshot direct = X11Snapshot::of(m_link, {window});
         checkConnection();
         if (m_lost)

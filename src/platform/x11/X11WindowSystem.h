@@ -3,6 +3,7 @@
 #include "platform/WindowSystem.h"
 #include "platform/x11/X11Atoms.h"
 #include "platform/x11/X11Snapshot.h"
+#include "platform/x11/X11Text.h"
 
 #include <QByteArray>
 
@@ -16,8 +17,8 @@
 // EnumWindows takes one snapshot of all top-level windows and their facts (see
 // X11Snapshot) and the getters answer from it while the enumeration runs; outside one they
 // ask the server directly. PostClose never waits for the window's program: WM_DELETE_WINDOW
-// when the window takes it, else _NET_CLOSE_WINDOW to the root when a manager runs, else
-// the window's client is killed.
+// when the window takes it (its WM_PROTOCOLS read afresh), else _NET_CLOSE_WINDOW to the
+// root when a manager runs, else the window's client is killed.
 //
 // Events reach the backend only through processEvents(), which every call runs first; the
 // errors of posted requests arrive there and are dropped. Reacting to window changes later
@@ -63,6 +64,7 @@ private:
     xcb_connection_t* m_connection;
     QByteArray m_displayName;
     X11Atoms m_atoms;
+    X11Text m_text;
     X11Snapshot::Link m_link;
     std::shared_ptr<const X11Snapshot> m_current; // the enumeration in progress
     std::shared_ptr<const X11Snapshot> m_last;    // the latest one, for the close requests
