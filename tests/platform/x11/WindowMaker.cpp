@@ -124,8 +124,8 @@ long WindowMaker::storm(int milliseconds) {
     return startStorm(milliseconds) ? finishStorm(milliseconds + 30000) : -1;
 }
 
-bool WindowMaker::startStorm(int milliseconds) {
-    return send("storm\t" + std::to_string(milliseconds));
+bool WindowMaker::startStorm(int milliseconds, bool managed) {
+    return send("storm\t" + std::to_string(milliseconds) + (managed ? "\tmanaged" : ""));
 }
 
 long WindowMaker::finishStorm(int timeoutMs) {

@@ -32,7 +32,8 @@ public:
     // or -1.
     long storm(int milliseconds);
     // The same, in the background: startStorm returns at once, finishStorm waits for the end.
-    bool startStorm(int milliseconds);
+    // With managed, each window is first taken on by the manager (when one runs).
+    bool startStorm(int milliseconds, bool managed = false);
     long finishStorm(int timeoutMs);
 
     // Waits until the window has received WM_DELETE_WINDOW.

@@ -6,7 +6,7 @@
 //   set <id> <key=value>...    -> done
 //   destroy <id>               -> done
 //   sync                       -> done
-//   storm <milliseconds>       -> stormed <windows made>
+//   storm <ms> [managed]       -> stormed <windows made>
 //   quit
 // and, whenever a window receives WM_DELETE_WINDOW: closed <id>.
 // Keys: name (_NET_WM_NAME), wmname (WM_NAME as STRING, Latin-1), wmname-utf8,
@@ -169,10 +169,13 @@ private:
         return listed && hasState;
     }
 
-    // Waits, event by event, until the manager has taken the window on.
+    // Waits, event by event, until the manager has taken the window on (or the window has
+    // been destroyed on a close request meanwhile).
     bool waitManaged(xcb_window_t w) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (std::chrono::steady_clock::now() < deadline) {
+            if (m_destroyedOnClose.count(w))
+                return false;
             if (managed(w))
                 return true;
             pollfd p{xcb_get_file_descriptor(m_c), POLLIN, 0};
@@ -192,6 +195,7 @@ private:
                     m->data.data32[0] == atom("WM_DELETE_WINDOW")) {
                     reply("closed " + std::to_string(m->window));
                     if (m_ignoreClose.count(m->window) == 0) {
+                        m_destroyedOnClose.insert(m->window);
                         xcb_destroy_window(m_c, m->window);
                         xcb_flush(m_c);
                     }
@@ -322,7 +326,10 @@ private:
         reply("made " + std::to_string(w));
     }
 
-    void storm(long ms) {
+    // Makes and destroys windows for ms milliseconds, keeping the 20 newest. With managed,
+    // each window is first taken on by the manager, so it is seen as a client before it goes.
+    void storm(long ms, bool managed) {
+        const bool waitForManager = managed && managerRunning();
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         std::deque<xcb_window_t> alive;
         long made = 0;
@@ -336,6 +343,10 @@ private:
             setText(w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, std::string("storm\0Storm\0", 12));
             setLongs(w, atom("WM_PROTOCOLS"), XCB_ATOM_ATOM, {atom("WM_DELETE_WINDOW")});
             xcb_map_window(m_c, w);
+            if (waitForManager) {
+                xcb_flush(m_c);
+                waitManaged(w);
+            }
             alive.push_back(w);
             ++made;
             while (alive.size() > 20) {
@@ -379,8 +390,8 @@ private:
         } else if (verb == "sync") {
             sync();
             reply("done");
-        } else if (verb == "storm" && f.size() == 2) {
-            storm(std::stol(f[1]));
+        } else if (verb == "storm" && f.size() >= 2) {
+            storm(std::stol(f[1]), f.size() >= 3 && f[2] == "managed");
         } else {
             reply("error command " + verb);
         }
@@ -392,6 +403,7 @@ private:
     xcb_screen_t* m_screen = nullptr;
     std::map<std::string, xcb_atom_t> m_atoms;
     std::set<xcb_window_t> m_ignoreClose;
+    std::set<xcb_window_t> m_destroyedOnClose;
 };
 
 } // namespace
