@@ -1,0 +1,220 @@
+// One pass of the window search over 200 client windows on a private display with openbox:
+// the backend's pipelined snapshot against a baseline in the same run that asks for each
+// property with a round trip of its own.
+#include "platform/x11/WindowMaker.h"
+#include "platform/x11/X11Atoms.h"
+#include "platform/x11/X11Text.h"
+#include "platform/x11/X11WindowSystem.h"
+#include "support/XvfbServer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <xcb/res.h>
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kWindows = 200;
+
+// What the window search reads of every window.
+struct Facts {
+    QString className;
+    uint32_t owner = 0;
+    bool visible = false;
+    QString title;
+    uint32_t pid = 0;
+    bool shell = false;
+};
+
+std::vector<Facts> pipelinedPass(X11WindowSystem& ws) {
+    std::vector<Facts> out;
+    ws.EnumWindows([&](WindowHandle w) {
+        out.push_back({ws.GetClassName(w), ws.GetParent(w), ws.IsWindowVisible(w),
+                       ws.GetWindowText(w), ws.GetWindowProcessId(w), ws.IsShellWindow(w)});
+        return true;
+    });
+    return out;
+}
+
+// The same facts, one request and one wait at a time.
+class RoundTripBaseline {
+public:
+    explicit RoundTripBaseline(const std::string& display) {
+        m_c = xcb_connect(display.c_str(), nullptr);
+        m_root = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root;
+        m_atoms.intern(m_c);
+    }
+    ~RoundTripBaseline() { xcb_disconnect(m_c); }
+    RoundTripBaseline(const RoundTripBaseline&) = delete;
+    RoundTripBaseline& operator=(const RoundTripBaseline&) = delete;
+
+    std::vector<Facts> pass() {
+        std::vector<Facts> out;
+        const uint32_t check = first(property(m_root, m_atoms._NET_SUPPORTING_WM_CHECK, 1));
+        const bool managed =
+            check != 0 && first(property(check, m_atoms._NET_SUPPORTING_WM_CHECK, 1)) == check;
+        if (!managed)
+            return out;
+        const QByteArray list = property(m_root, m_atoms._NET_CLIENT_LIST_STACKING, 1 << 16);
+        std::vector<uint32_t> clients(static_cast<size_t>(list.size()) / 4);
+        std::memcpy(clients.data(), list.constData(), clients.size() * 4);
+        for (auto it = clients.rbegin(); it != clients.rend(); ++it) {
+            const uint32_t w = *it;
+            Facts f;
+            f.className =
+                m_text.className(property(w, XCB_ATOM_WM_CLASS, 1024), X11Text::Encoding::Latin1);
+            f.owner = first(property(w, XCB_ATOM_WM_TRANSIENT_FOR, 1));
+            const uint32_t state = first(property(w, m_atoms.WM_STATE, 2));
+            f.visible = state == 1 || state == 3;
+            const QByteArray type = property(w, m_atoms._NET_WM_WINDOW_TYPE, 64);
+            for (qsizetype i = 0; i + 4 <= type.size(); i += 4) {
+                uint32_t t;
+                std::memcpy(&t, type.constData() + i, 4);
+                f.shell = f.shell || t == m_atoms._NET_WM_WINDOW_TYPE_DESKTOP ||
+                          t == m_atoms._NET_WM_WINDOW_TYPE_DOCK;
+            }
+            QString title =
+                m_text.decode(property(w, m_atoms._NET_WM_NAME, 1024), X11Text::Encoding::Utf8);
+            if (title.isEmpty())
+                title =
+                    m_text.decode(property(w, XCB_ATOM_WM_NAME, 1024), X11Text::Encoding::Latin1);
+            f.title = m_text.ansiTitle(title);
+            f.pid = serverPid(w);
+            if (f.pid == 0)
+                f.pid = first(property(w, m_atoms._NET_WM_PID, 1));
+            out.push_back(f);
+        }
+        return out;
+    }
+
+private:
+    QByteArray property(uint32_t w, xcb_atom_t atom, uint32_t longs) {
+        xcb_get_property_reply_t* r = xcb_get_property_reply(
+            m_c, xcb_get_property(m_c, 0, w, atom, XCB_GET_PROPERTY_TYPE_ANY, 0, longs), nullptr);
+        QByteArray value;
+        if (r)
+            value = QByteArray(static_cast<const char*>(xcb_get_property_value(r)),
+                               xcb_get_property_value_length(r));
+        free(r);
+        return value;
+    }
+    static uint32_t first(const QByteArray& v) {
+        uint32_t x = 0;
+        if (v.size() >= 4)
+            std::memcpy(&x, v.constData(), 4);
+        return x;
+    }
+    uint32_t serverPid(uint32_t w) {
+        const xcb_res_client_id_spec_t spec{w, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+        xcb_res_query_client_ids_reply_t* r =
+            xcb_res_query_client_ids_reply(m_c, xcb_res_query_client_ids(m_c, 1, &spec), nullptr);
+        uint32_t pid = 0;
+        if (r) {
+            xcb_res_client_id_value_iterator_t it = xcb_res_query_client_ids_ids_iterator(r);
+            if (it.rem > 0 && xcb_res_client_id_value_value_length(it.data) >= 1)
+                pid = *xcb_res_client_id_value_value(it.data);
+        }
+        free(r);
+        return pid;
+    }
+
+    xcb_connection_t* m_c;
+    xcb_window_t m_root;
+    X11Atoms m_atoms;
+    X11Text m_text;
+};
+
+bool sameFacts(const std::vector<Facts>& a, const std::vector<Facts>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i].className != b[i].className || a[i].owner != b[i].owner ||
+            a[i].visible != b[i].visible || a[i].title != b[i].title || a[i].pid != b[i].pid ||
+            a[i].shell != b[i].shell)
+            return false;
+    return true;
+}
+
+double meanMs(const benchmark::State& state, double totalSeconds) {
+    return state.iterations() ? totalSeconds * 1000.0 / static_cast<double>(state.iterations())
+                              : 0.0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    XvfbServer server(true);
+    if (!server.ok()) {
+        std::fprintf(stderr, "bench_x11_pass: the private display did not start\n");
+        return 1;
+    }
+    WindowMaker maker;
+    for (int i = 0; i < kWindows; ++i) {
+        const std::string n = std::to_string(i);
+        if (!maker.make({"name=窗口 " + n + " window", "class=bench" + n + ",Bench",
+                         i % 10 == 0 ? "transient=root" : "pid=" + n})) {
+            std::fprintf(stderr, "bench_x11_pass: window %d was not made\n", i);
+            return 1;
+        }
+    }
+    std::unique_ptr<X11WindowSystem> windows = X11WindowSystem::open();
+    if (!windows)
+        return 1;
+    RoundTripBaseline baseline(server.display());
+    const std::vector<Facts> expected = pipelinedPass(*windows);
+    if (expected.size() != static_cast<size_t>(kWindows) || !sameFacts(expected, baseline.pass())) {
+        std::fprintf(stderr, "bench_x11_pass: the two passes disagree (%zu windows)\n",
+                     expected.size());
+        return 1;
+    }
+
+    double pipelinedMs = 0;
+    double baselineMs = 0;
+    benchmark::RegisterBenchmark(
+        "X11Pass/pipelined/200",
+        [&](benchmark::State& state) {
+            double total = 0;
+            for (auto _ : state) {
+                const auto start = std::chrono::steady_clock::now();
+                benchmark::DoNotOptimize(pipelinedPass(*windows));
+                total +=
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            }
+            pipelinedMs = meanMs(state, total);
+            state.counters["windows"] = kWindows;
+        })
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark(
+        "X11Pass/round_trip_per_property/200",
+        [&](benchmark::State& state) {
+            double total = 0;
+            for (auto _ : state) {
+                const auto start = std::chrono::steady_clock::now();
+                benchmark::DoNotOptimize(baseline.pass());
+                total +=
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            }
+            baselineMs = meanMs(state, total);
+            state.counters["windows"] = kWindows;
+        })
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (pipelinedMs > 0 && baselineMs > 0)
+        std::printf("pass over %d windows: pipelined %.2f ms, one round trip per property "
+                    "%.2f ms, %.1f times faster (goal: under 5 ms, at least 10 times)\n",
+                    kWindows, pipelinedMs, baselineMs, baselineMs / pipelinedMs);
+    return 0;
+}
