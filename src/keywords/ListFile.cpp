@@ -130,18 +130,22 @@ ListFile::ReadResult ListFile::InputListFrom(QIODevice& device, KeywordList& lis
         return cannotOpen();
 
     QByteArray batch;
+    batch.reserve(kBatchBytes + kHeadBytes);
     qsizetype batchLines = 0;
     for (;;) {
-        const Status status = reader.next(line);
+        const qsizetype batchSize = batch.size();
+        const Status status = reader.appendNext(batch);
         if (status == Status::Line) {
-            batch.append(line).append(kCr);
+            batch.append(kCr);
             ++batchLines;
             if (batch.size() < kBatchBytes)
                 continue;
+        } else {
+            batch.truncate(batchSize); // drop what an error left of the lost line
         }
         // What was read before an error stays in the list.
         mergeLines(batch, batchLines, list);
-        batch.clear();
+        batch.resize(0);
         batchLines = 0;
         if (status == Status::End)
             return ReadResult::Ok;

@@ -33,14 +33,25 @@ qsizetype ListLineReader::fill() {
 }
 
 ListLineReader::Status ListLineReader::next(QByteArray& line, qsizetype keep) {
-    line.clear();
+    line.resize(0); // keeps the allocation for the next line
+    return read(line, keep);
+}
+
+ListLineReader::Status ListLineReader::appendNext(QByteArray& out) {
+    return read(out, std::numeric_limits<qsizetype>::max());
+}
+
+ListLineReader::Status ListLineReader::read(QByteArray& out, qsizetype keep) {
+    qsizetype kept = 0;
     bool consumed = false; // any byte of this line, its end included
     for (;;) {
         const qsizetype cr = m_buffer.indexOf(kCr, m_pos);
         const qsizetype stop = cr < 0 ? m_buffer.size() : cr;
-        const qsizetype room = keep - line.size();
-        if (room > 0)
-            line.append(m_buffer.constData() + m_pos, std::min(room, stop - m_pos));
+        const qsizetype take = std::min(keep - kept, stop - m_pos);
+        if (take > 0) {
+            out.append(m_buffer.constData() + m_pos, take);
+            kept += take;
+        }
         consumed = consumed || stop > m_pos || cr >= 0;
         m_pos = stop;
         if (cr >= 0) {

@@ -20,11 +20,16 @@ public:
     // device fails (the line being read is then lost).
     Status next(QByteArray& line, qsizetype keep = std::numeric_limits<qsizetype>::max());
 
+    // Reads the next line the same way and appends it whole to out. On Error, part of the
+    // lost line may have been appended.
+    Status appendNext(QByteArray& out);
+
     // The first bytes (at most count) of the next line, without reading past them, so that
     // a file can be judged by its start without reading all of a first line that never ends.
     Status peek(QByteArray& head, qsizetype count);
 
 private:
+    Status read(QByteArray& out, qsizetype keep);
     // Appends the next piece of the device to the buffer: the bytes added, 0 at the end,
     // -1 on a read error.
     qsizetype fill();

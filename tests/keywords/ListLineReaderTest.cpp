@@ -87,6 +87,20 @@ TEST(ListLineReader, KeepsOnlyWhatIsAskedAndReadsPastTheRest) {
     EXPECT_EQ(reader.next(line), Status::End);
 }
 
+TEST(ListLineReader, AppendNextAddsTheWholeLine) {
+    QByteArray data = QByteArray(70000, 'y') + "\r\nb\rc";
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    ListLineReader reader(buffer);
+    QByteArray out = "start|";
+    ASSERT_EQ(reader.appendNext(out), Status::Line);
+    ASSERT_EQ(reader.appendNext(out), Status::Line);
+    out.append('|');
+    ASSERT_EQ(reader.appendNext(out), Status::Line);
+    EXPECT_EQ(reader.appendNext(out), Status::End);
+    EXPECT_EQ(out, "start|" + QByteArray(70000, 'y') + "b|c");
+}
+
 TEST(ListLineReader, PeekShowsTheStartWithoutReadingIt) {
     QByteArray data = "abcdef\r\nxyz";
     QBuffer buffer(&data);
