@@ -408,6 +408,76 @@ TEST_P(X11WindowSystemTest, VanishedWindowReadsAsNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Display, X11WindowSystemTest, ::testing::Values(false, true), managerName);
 
+// Hex of 32-bit values in the client's byte order, for raw properties.
+std::string longsHex(std::initializer_list<uint32_t> values) {
+    QByteArray bytes;
+    for (uint32_t v : values)
+        bytes.append(reinterpret_cast<const char*>(&v), 4);
+    return hexOf(bytes);
+}
+
+// Without an EWMH manager, a manager of the older kind may still frame its clients; the
+// client beneath a frame is found by WM_STATE.
+class X11FrameTest : public X11DisplayFixture {};
+
+TEST_P(X11FrameTest, ClientBeneathAFrameStandsForIt) {
+    const std::string normalState = "raw=WM_STATE:WM_STATE:32:" + longsHex({1, 0});
+    const uint32_t frame = maker->make({"name=frame"});
+    const uint32_t client =
+        maker->make({"name=client KEY", "parent=" + std::to_string(frame), normalState});
+    const uint32_t outer = maker->make({"name=outer frame"});
+    const uint32_t inner = maker->make({"name=inner", "parent=" + std::to_string(outer)});
+    const uint32_t deepClient = maker->make(
+        {"name=deep client", "class=d,Deep", "parent=" + std::to_string(inner), normalState});
+    const uint32_t hiddenFrame = maker->make({"name=hidden frame", "map=0"});
+    const uint32_t hiddenClient =
+        maker->make({"name=hidden client", "parent=" + std::to_string(hiddenFrame), normalState});
+    const uint32_t plain = maker->make({"name=no frame"});
+    const uint32_t plainChild = maker->make({"name=a child", "parent=" + std::to_string(plain)});
+    for (uint32_t id :
+         {frame, client, outer, inner, deepClient, hiddenFrame, hiddenClient, plain, plainChild})
+        ASSERT_NE(id, 0u);
+
+    std::map<WindowHandle, Record> listed;
+    for (const Record& r : enumerate())
+        listed[r.hWnd] = r;
+    for (uint32_t notListed : {frame, outer, inner, hiddenFrame, plainChild})
+        EXPECT_EQ(listed.count(notListed), 0u) << notListed;
+    ASSERT_EQ(listed.count(client), 1u);
+    EXPECT_EQ(listed[client].title, "client KEY");
+    EXPECT_TRUE(listed[client].visible);
+    ASSERT_EQ(listed.count(deepClient), 1u);
+    EXPECT_EQ(listed[deepClient].title, "deep client");
+    EXPECT_EQ(listed[deepClient].className, "Deep");
+    // Beneath an unmapped frame the client is not viewable.
+    ASSERT_EQ(listed.count(hiddenClient), 1u);
+    EXPECT_FALSE(listed[hiddenClient].visible);
+    ASSERT_EQ(listed.count(plain), 1u);
+    EXPECT_EQ(listed[plain].title, "no frame");
+}
+
+// A manager that died leaves its check on the root, naming a window that no longer names
+// itself; its client list is then no list of anything.
+TEST_P(X11FrameTest, StaleManagerCheckIsNoManager) {
+    const uint32_t listedOnly = maker->make({"name=in the stale list", "map=0"});
+    const uint32_t shown = maker->make({"name=shown"});
+    const uint32_t stale = maker->make({"name=stale check", "map=0"});
+    ASSERT_TRUE(maker->set(windows->rootWindow(),
+                           {"raw=_NET_SUPPORTING_WM_CHECK:WINDOW:32:" + longsHex({stale}),
+                            "raw=_NET_CLIENT_LIST:WINDOW:32:" + longsHex({listedOnly})}));
+    std::map<WindowHandle, Record> listed;
+    for (const Record& r : enumerate())
+        listed[r.hWnd] = r;
+    ASSERT_EQ(listed.count(shown), 1u);
+    EXPECT_TRUE(listed[shown].visible);
+    ASSERT_EQ(listed.count(listedOnly), 1u);
+    EXPECT_FALSE(listed[listedOnly].visible);
+    EXPECT_FALSE(direct(listedOnly).visible);
+    EXPECT_TRUE(direct(shown).visible);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bare, X11FrameTest, ::testing::Values(false), managerName);
+
 TEST(X11WindowSystemOpen, NoDisplayGivesNothing) {
     EXPECT_EQ(X11WindowSystem::open(":4711"), nullptr);
     EXPECT_EQ(X11WindowSystem::open("not a display"), nullptr);
