@@ -6,11 +6,6 @@ namespace {
 constexpr std::size_t kCodeUnits = 0x10000;
 // Rows with up to this many entries are scanned instead of bisected.
 constexpr quint32 kLinearScan = 8;
-// Complete rows cost memory; beyond this many row entries per state (shallow states come
-// first and are the ones a title visits most) further states keep their own edges only.
-constexpr std::size_t kRowEntriesPerState = 24;
-constexpr std::size_t kRowEntriesBase = 1 << 16;
-
 constexpr quint32 kAccepting = 0x80000000u; // in a target
 constexpr quint32 kComplete = 0x80000000u;  // in a state's header
 constexpr quint32 kSparse = 0x40000000u;    // in a state's header
@@ -26,7 +21,7 @@ bool denseRow(Row::const_iterator first, Row::const_iterator last) {
     return (last - 1)->first - first->first + 1 <= 2 * count + 8;
 }
 
-// Table entries the row takes.
+// Table entries the row takes after its header.
 std::size_t rowCost(Row::const_iterator first, Row::const_iterator last) {
     if (first == last)
         return 0;
@@ -34,26 +29,48 @@ std::size_t rowCost(Row::const_iterator first, Row::const_iterator last) {
                                  : 2 * static_cast<std::size_t>(last - first);
 }
 
-// The rows of all states while the automaton is built, targets named by state index.
-class RowStore {
-public:
-    explicit RowStore(std::size_t states) : m_begin(states + 1, 0) {}
-
-    // Rows are added in state order.
-    void add(const Row& row) {
-        m_edges.insert(m_edges.end(), row.begin(), row.end());
-        m_begin[++m_added] = m_edges.size();
+// The target stored for symbol a in the row of the state at offset s; 0 when there is none.
+inline quint32 rowEntry(const quint32* table, quint32 s, quint32 a) {
+    const quint32* st = table + s;
+    const quint32 n = st[2];
+    if (st[0] & kSparse) {
+        const quint32* symbols = st + kHeader;
+        if (n <= kLinearScan) {
+            for (quint32 k = 0; k < n; ++k)
+                if (symbols[k] == a)
+                    return symbols[n + k];
+            return 0;
+        }
+        const quint32* it = std::lower_bound(symbols, symbols + n, a);
+        return (it != symbols + n && *it == a) ? it[n] : 0;
     }
-    void skip() { m_begin[m_added + 1] = m_begin[m_added], ++m_added; }
-    Row::const_iterator begin(std::size_t s) const { return m_edges.begin() + m_begin[s]; }
-    Row::const_iterator end(std::size_t s) const { return m_edges.begin() + m_begin[s + 1]; }
-    std::size_t size(std::size_t s) const { return m_begin[s + 1] - m_begin[s]; }
+    const quint32 k = a - st[1];
+    return k < n ? st[kHeader + k] : 0;
+}
 
-private:
-    Row m_edges;
-    std::vector<std::size_t> m_begin;
-    std::size_t m_added = 0;
-};
+// The transition from the state at offset s on symbol a, as stored (0: the root).
+inline quint32 transition(const quint32* table, const quint32* rootNext, quint32 s, quint32 a) {
+    for (;;) {
+        if (const quint32 t = rowEntry(table, s, a))
+            return t;
+        const quint32 head = table[s];
+        if (head & kComplete)
+            return rootNext[a];
+        s = head & kStateMask;
+    }
+}
+
+void appendRow(const quint32* st, Row& row) {
+    const quint32 n = st[2];
+    if (st[0] & kSparse) {
+        for (quint32 k = 0; k < n; ++k)
+            row.emplace_back(st[kHeader + k], st[kHeader + n + k]);
+        return;
+    }
+    for (quint32 k = 0; k < n; ++k)
+        if (const quint32 t = st[kHeader + k])
+            row.emplace_back(st[1] + k, t);
+}
 } // namespace
 
 KeywordMatcher::KeywordMatcher(const QStringList& keywords) {
@@ -66,6 +83,7 @@ void KeywordMatcher::clear() {
     m_rootNext = {};
     m_table = {};
     m_stateCount = 0;
+    m_completeStates = 0;
     m_source = nullptr;
 }
 
@@ -128,6 +146,10 @@ void KeywordMatcher::build(const QStringList& keywords) {
 
 void KeywordMatcher::buildAutomaton(const std::vector<std::u16string_view>& words,
                                     quint32 symbols) {
+    std::size_t units = 1;
+    for (const auto& w : words)
+        units += w.size();
+
     // Breadth-first trie over the sorted words: a state stands for a prefix shared by the
     // words [lo, hi) of length at least depth. A state that ends a word gets no children:
     // a title that contains a longer word starting with it contains the word itself.
@@ -135,10 +157,16 @@ void KeywordMatcher::buildAutomaton(const std::vector<std::u16string_view>& word
         quint32 lo, hi, depth;
     };
     std::vector<Pending> queue;
-    std::vector<quint32> edgeBegin;
+    std::vector<quint32> edgeBegin, parent;
     std::vector<Edge> edges; // the edge into state s is edges[s - 1]
     std::vector<bool> terminal;
+    queue.reserve(units);
+    edgeBegin.reserve(units + 1);
+    parent.reserve(units);
+    edges.reserve(units);
+    terminal.reserve(units);
     queue.push_back({0, static_cast<quint32>(words.size()), 0});
+    parent.push_back(0);
     for (std::size_t s = 0; s < queue.size(); ++s) {
         const Pending p = queue[s];
         edgeBegin.push_back(static_cast<quint32>(edges.size()));
@@ -153,126 +181,116 @@ void KeywordMatcher::buildAutomaton(const std::vector<std::u16string_view>& word
                 ++j;
             edges.emplace_back(m_symbol[c], static_cast<quint32>(queue.size()));
             queue.push_back({i, j, p.depth + 1});
+            parent.push_back(static_cast<quint32>(s));
             i = j;
         }
     }
     const auto states = static_cast<quint32>(queue.size());
     edgeBegin.push_back(static_cast<quint32>(edges.size()));
-    std::vector<quint32> parent(states, 0);
-    for (quint32 s = 0; s < states; ++s)
-        for (quint32 e = edgeBegin[s]; e < edgeBegin[s + 1]; ++e)
-            parent[edges[e].second] = s;
-
-    auto trieChild = [&](quint32 state, quint32 symbol) -> quint32 {
-        const auto first = edges.begin() + edgeBegin[state];
-        const auto last = edges.begin() + edgeBegin[state + 1];
-        const auto it = std::lower_bound(first, last, symbol,
-                                         [](const Edge& e, quint32 s) { return e.first < s; });
-        return (it != last && it->first == symbol) ? it->second : 0;
-    };
-
-    // Failure links in breadth-first order; a state accepts when its own prefix is a word
-    // or its failure state accepts.
-    std::vector<quint32> fail(states, 0);
-    std::vector<bool> accepting(states, false);
-    for (quint32 s = 1; s < states; ++s) {
-        const quint32 p = parent[s];
-        const quint32 a = edges[s - 1].first;
-        quint32 f = 0;
-        if (p != 0) {
-            for (quint32 g = fail[p];; g = fail[g]) {
-                f = trieChild(g, a);
-                if (f != 0 || g == 0)
-                    break;
-            }
-        }
-        fail[s] = f;
-        accepting[s] = terminal[s] || accepting[f];
-    }
-    for (Edge& e : edges)
-        if (accepting[e.second])
-            e.second |= kAccepting;
 
     m_rootNext.assign(symbols + 1, 0);
     for (quint32 e = edgeBegin[0]; e < edgeBegin[1]; ++e)
         m_rootNext[edges[e].first] = edges[e].second;
 
-    // Rows, parents before children: a state whose failure state is complete inherits that
-    // state's row under its own edges and is complete itself, while the budget lasts.
-    RowStore rows(states);
-    std::vector<bool> complete(states, false);
-    complete[0] = true; // the root's row is empty: every transition as from the root
-    rows.skip();
-    const std::size_t budget = kRowEntriesBase + kRowEntriesPerState * states;
+    // One sweep, parents before children, lays every state out in the table with its
+    // failure link and row; targets stay state indices until all offsets are known. A state
+    // accepts when its prefix is a word, or contains one: its failure state or its parent
+    // accepts. A state whose failure state is complete inherits that state's row under its
+    // own edges and is complete itself, while the budget lasts.
+    std::vector<quint32> fail(states, 0), offset(states, 0);
+    std::vector<bool> accepting(states, false), complete(states, false);
+    m_table.clear();
+    m_table.reserve(kHeader * states + 2 * edges.size());
+    m_table.insert(m_table.end(), {kComplete, 0, 0}); // the root: every transition its own
+    complete[0] = true;
+    const std::size_t budget = m_tuning.rowEntriesBase + m_tuning.rowEntriesPerState * states;
     std::size_t used = 0;
-    Row own, merged;
+    Row merged;
     for (quint32 s = 1; s < states; ++s) {
+        const quint32 p = parent[s];
+        offset[s] = static_cast<quint32>(m_table.size());
+        if (accepting[p]) {
+            // Never entered: the search ends at its parent.
+            accepting[s] = true;
+        } else if (p != 0) {
+            fail[s] =
+                transition(m_table.data(), m_rootNext.data(), offset[fail[p]], edges[s - 1].first);
+        }
+        accepting[s] = accepting[s] || terminal[s] || accepting[fail[s]];
+        const quint32 f = fail[s];
         if (accepting[s]) {
             // Entering it ends the search, so nothing ever leaves it.
-            complete[s] = true;
-            rows.skip();
+            m_table.insert(m_table.end(), {kComplete, 0, 0});
             continue;
         }
-        own.assign(edges.begin() + edgeBegin[s], edges.begin() + edgeBegin[s + 1]);
-        const Row* row = &own;
-        const quint32 f = fail[s];
+        auto first = edges.cbegin() + edgeBegin[s];
+        auto last = edges.cbegin() + edgeBegin[s + 1];
+        quint32 head = offset[f];
         if (complete[f]) {
             // Both sorted by symbol; the state's own edge wins over the inherited one.
             merged.clear();
-            auto i = own.cbegin();
-            auto j = rows.begin(f);
-            const auto jEnd = rows.end(f);
-            while (i != own.cend() || j != jEnd) {
-                if (j == jEnd || (i != own.cend() && i->first <= j->first)) {
-                    if (j != jEnd && i->first == j->first)
-                        ++j;
-                    merged.push_back(*i++);
-                } else {
-                    merged.push_back(*j++);
-                }
+            appendRow(m_table.data() + offset[f], merged);
+            const auto inherited = merged.size();
+            for (auto e = first; e != last; ++e)
+                merged.push_back(*e);
+            std::inplace_merge(merged.begin(), merged.begin() + inherited, merged.end(),
+                               [](const Edge& x, const Edge& y) { return x.first < y.first; });
+            // Of two equal symbols the own edge comes second: keep it, drop the other.
+            auto out = merged.begin();
+            for (auto in = merged.begin(); in != merged.end(); ++in) {
+                if (in + 1 != merged.end() && (in + 1)->first == in->first)
+                    continue;
+                *out++ = *in;
             }
+            merged.erase(out, merged.end());
             if (used + rowCost(merged.cbegin(), merged.cend()) <= budget) {
-                row = &merged;
+                first = merged.cbegin();
+                last = merged.cend();
                 complete[s] = true;
+                head |= kComplete;
+                ++m_completeStates;
             }
         }
-        used += rowCost(row->cbegin(), row->cend());
-        rows.add(*row);
-    }
-
-    // Lay the states out in the table, each named by its offset.
-    std::vector<quint32> offset(states, 0);
-    std::size_t size = 0;
-    for (quint32 s = 0; s < states; ++s) {
-        offset[s] = static_cast<quint32>(size);
-        size += kHeader + rowCost(rows.begin(s), rows.end(s));
-    }
-    auto target = [&](quint32 t) { return offset[t & kStateMask] | (t & kAccepting); };
-    m_table.assign(size, 0);
-    for (quint32 s = 0; s < states; ++s) {
-        quint32* st = m_table.data() + offset[s];
-        st[0] = offset[fail[s]] | (complete[s] ? kComplete : 0);
-        const auto first = rows.begin(s), last = rows.end(s);
-        if (first == last)
-            continue;
-        if (denseRow(first, last)) {
-            st[1] = first->first;
-            st[2] = (last - 1)->first - first->first + 1;
+        used += rowCost(first, last);
+        if (first == last) {
+            m_table.insert(m_table.end(), {head, 0, 0});
+        } else if (denseRow(first, last)) {
+            const quint32 lo = first->first;
+            const quint32 n = (last - 1)->first - lo + 1;
+            m_table.insert(m_table.end(), {head, lo, n});
+            const std::size_t row = m_table.size();
+            m_table.resize(row + n, 0);
             for (auto e = first; e != last; ++e)
-                st[kHeader + e->first - st[1]] = target(e->second);
+                m_table[row + e->first - lo] = e->second;
         } else {
             const auto n = static_cast<quint32>(last - first);
-            st[0] |= kSparse;
-            st[2] = n;
-            for (quint32 k = 0; k < n; ++k) {
-                st[kHeader + k] = first[k].first;
-                st[kHeader + n + k] = target(first[k].second);
-            }
+            m_table.insert(m_table.end(), {head | kSparse, 0, n});
+            for (auto e = first; e != last; ++e)
+                m_table.push_back(e->first);
+            for (auto e = first; e != last; ++e)
+                m_table.push_back(e->second);
         }
     }
-    for (quint32& t : m_rootNext)
+
+    // Name the targets by their offsets, marking the accepting ones.
+    auto target = [&](quint32& t) {
         if (t)
-            t = target(t);
+            t = offset[t] | (accepting[t] ? kAccepting : 0);
+    };
+    for (quint32 s = 0; s < states; ++s) {
+        quint32* st = m_table.data() + offset[s];
+        quint32* row = st + kHeader;
+        quint32* end = row + st[2];
+        if (st[0] & kSparse) {
+            row = end;
+            end = row + st[2];
+        }
+        for (; row != end; ++row)
+            target(*row);
+    }
+    for (quint32& t : m_rootNext)
+        target(t);
+    m_table.shrink_to_fit();
     m_stateCount = states;
 }
 
@@ -282,6 +300,7 @@ bool KeywordMatcher::matches(QStringView title) const {
     if (m_table.empty())
         return false;
     const quint32* table = m_table.data();
+    const quint32* rootNext = m_rootNext.data();
     const char16_t* text = title.utf16();
     const qsizetype length = title.size();
     // The current state never accepts: entering an accepting state ends the search.
@@ -292,35 +311,7 @@ bool KeywordMatcher::matches(QStringView title) const {
             state = 0; // no keyword contains this code unit
             continue;
         }
-        quint32 next = 0;
-        for (quint32 s = state;;) {
-            const quint32* st = table + s;
-            const quint32 head = st[0];
-            const quint32 n = st[2];
-            if (head & kSparse) {
-                const quint32* symbols = st + kHeader;
-                if (n <= kLinearScan) {
-                    for (quint32 k = 0; k < n; ++k)
-                        if (symbols[k] == a) {
-                            next = symbols[n + k];
-                            break;
-                        }
-                } else {
-                    const quint32* it = std::lower_bound(symbols, symbols + n, a);
-                    if (it != symbols + n && *it == a)
-                        next = it[n];
-                }
-            } else if (const quint32 k = a - st[1]; k < n) {
-                next = st[kHeader + k];
-            }
-            if (next != 0)
-                break;
-            if (head & kComplete) {
-                next = m_rootNext[a];
-                break;
-            }
-            s = head & kStateMask;
-        }
+        const quint32 next = transition(table, rootNext, state, a);
         if (next & kAccepting)
             return true;
         state = next;

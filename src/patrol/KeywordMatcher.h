@@ -7,16 +7,25 @@
 #include <QStringView>
 #include <QtGlobal>
 
+#include <cstddef>
 #include <string_view>
 #include <vector>
 
 // Answers "does any keyword occur in this title?" with one pass over the title, whatever
 // the number of keywords: an Aho–Corasick automaton over the UTF-16 code units of the
 // keywords. The answer is exactly that of testing every keyword with an exact,
-// case-sensitive substring search; an empty keyword occurs in every title, the empty one
-// included.
+// case-sensitive substring search; an empty keyword occurs in every title, an empty title
+// too.
 class KeywordMatcher {
 public:
+    // Complete rows (one lookup per code unit) cost memory: they are given, shallow states
+    // first, as long as the rows hold at most rowEntriesBase + rowEntriesPerState * states
+    // entries; the other states keep their own edges and follow failure links.
+    struct Tuning {
+        std::size_t rowEntriesPerState = 8;
+        std::size_t rowEntriesBase = 1 << 16;
+    };
+
     // Matches nothing until built.
     KeywordMatcher() = default;
     explicit KeywordMatcher(const QStringList& keywords);
@@ -32,8 +41,13 @@ public:
 
     bool matches(QStringView title) const;
 
+    // Applies from the next build on.
+    void setTuning(const Tuning& tuning) { m_tuning = tuning; }
+
     // Size of the automaton, for tests and benchmarks.
     qsizetype stateCount() const { return m_stateCount; }
+    // States, besides the root and the accepting ones, that got a complete row.
+    qsizetype completeStateCount() const { return m_completeStates; }
     // Memory held by the automaton, in bytes.
     qsizetype memoryBytes() const;
     // How many times the automaton has been built.
@@ -61,6 +75,8 @@ private:
     // kAccepting when entering it completes a match.
     std::vector<quint32> m_table;
     qsizetype m_stateCount = 0;
+    qsizetype m_completeStates = 0;
+    Tuning m_tuning;
 
     const KeywordList* m_source = nullptr; // only compared, never dereferenced
     quint64 m_sourceRevision = 0;

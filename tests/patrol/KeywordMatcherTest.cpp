@@ -140,12 +140,32 @@ private:
     std::mt19937 m_rng;
 };
 
-TEST(KeywordMatcherDifferential, AgreesWithThePlainTestOnRandomListsAndTitles) {
+// The automaton's rows come in two kinds (complete, or own edges with failure links), as
+// far as a memory budget goes; each tuning here drives a different mix of them.
+struct TuningCase {
+    const char* name;
+    KeywordMatcher::Tuning tuning;
+    bool expectComplete; // some states get complete rows
+    bool expectPartial;  // some states keep their own edges only
+};
+
+void PrintTo(const TuningCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class KeywordMatcherDifferential : public ::testing::TestWithParam<TuningCase> {};
+
+TEST_P(KeywordMatcherDifferential, AgreesWithThePlainTestOnRandomListsAndTitles) {
     Generator gen(20240501);
     int found = 0, missed = 0;
+    qsizetype complete = 0, states = 0;
     for (int list = 0; list < 3000; ++list) {
         const QStringList keywords = gen.keywords();
-        const KeywordMatcher matcher(keywords);
+        KeywordMatcher matcher;
+        matcher.setTuning(GetParam().tuning);
+        matcher.build(keywords);
+        complete += matcher.completeStateCount();
+        states += matcher.stateCount();
         for (int t = 0; t < 12; ++t) {
             const QString title = gen.title(keywords);
             const bool expected = plainMatch(keywords, title);
@@ -158,9 +178,11 @@ TEST(KeywordMatcherDifferential, AgreesWithThePlainTestOnRandomListsAndTitles) {
     // Both answers must be common, or the comparison proves little.
     EXPECT_GT(found, 6000);
     EXPECT_GT(missed, 6000);
+    EXPECT_EQ(complete > 0, GetParam().expectComplete);
+    EXPECT_EQ(complete < states / 2, GetParam().expectPartial);
 }
 
-TEST(KeywordMatcherDifferential, AgreesOnALargeList) {
+TEST_P(KeywordMatcherDifferential, AgreesOnALargeList) {
     Generator gen(7);
     QStringList keywords;
     for (int i = 0; i < 5000; ++i) {
@@ -168,7 +190,9 @@ TEST(KeywordMatcherDifferential, AgreesOnALargeList) {
         if (w.size() >= 4)
             keywords.append(w);
     }
-    const KeywordMatcher matcher(keywords);
+    KeywordMatcher matcher;
+    matcher.setTuning(GetParam().tuning);
+    matcher.build(keywords);
     int found = 0;
     for (int t = 0; t < 2000; ++t) {
         const QString title = gen.word(12) + gen.word(12);
@@ -179,6 +203,39 @@ TEST(KeywordMatcherDifferential, AgreesOnALargeList) {
     EXPECT_GT(found, 200);
     EXPECT_LT(found, 1800);
 }
+
+// Wide fan-out over far-apart code units: rows that are searched, not indexed.
+TEST_P(KeywordMatcherDifferential, AgreesOnAWideAlphabet) {
+    std::mt19937 rng(99);
+    auto ideograph = [&] { return QChar(char16_t(0x4E00 + rng() % 2000)); };
+    QStringList keywords;
+    for (int i = 0; i < 400; ++i)
+        keywords.append(QString(u'中') + ideograph() + (i % 3 ? QString() : QString(ideograph())));
+    for (int i = 0; i < 400; ++i)
+        keywords.append(QString(ideograph()) + ideograph() + ideograph());
+    KeywordMatcher matcher;
+    matcher.setTuning(GetParam().tuning);
+    matcher.build(keywords);
+    int found = 0;
+    for (int t = 0; t < 3000; ++t) {
+        QString title;
+        for (int n = 0; n < 30; ++n)
+            title += rng() % 4 ? ideograph() : QChar(u'中');
+        const bool expected = plainMatch(keywords, title);
+        found += expected;
+        ASSERT_EQ(matcher.matches(title), expected) << title.toStdString();
+    }
+    EXPECT_GT(found, 300);
+    EXPECT_LT(found, 2700);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tunings, KeywordMatcherDifferential,
+                         ::testing::Values(TuningCase{"Default", {}, true, false},
+                                           TuningCase{"NoCompleteRows", {0, 0}, false, true},
+                                           TuningCase{"ScarceBudget", {1, 4}, true, true}),
+                         [](const ::testing::TestParamInfo<TuningCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(KeywordMatcher, BuiltEmptyMatchesNothing) {
     const KeywordMatcher matcher;
