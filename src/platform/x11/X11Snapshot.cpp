@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -29,7 +30,9 @@ struct Property {
     bool failed = false; // the request drew an error: the window is gone or unusable
     xcb_atom_t type = XCB_ATOM_NONE;
     uint8_t format = 0;
+    // Refers into the reply, which the property keeps, so that no value is copied.
     QByteArray value;
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply{nullptr, &std::free};
 
     bool is(xcb_atom_t wantedType, uint8_t wantedFormat) const {
         return !failed && type == wantedType && format == wantedFormat && !value.isEmpty();
@@ -40,7 +43,12 @@ struct Property {
             std::memcpy(out.data(), value.constData(), out.size() * 4);
         return out;
     }
-    uint32_t first() const { return value.size() >= 4 ? longs().front() : 0; }
+    uint32_t first() const {
+        uint32_t v = 0;
+        if (value.size() >= 4)
+            std::memcpy(&v, value.constData(), 4);
+        return v;
+    }
 };
 
 xcb_get_property_cookie_t ask(const X11Snapshot::Link& link, xcb_window_t window,
@@ -58,12 +66,13 @@ Property receive(xcb_connection_t* c, xcb_get_property_cookie_t cookie) {
         p.failed = true;
         return p;
     }
+    p.reply.reset(reply);
     p.type = reply->type;
     p.format = reply->format;
     const int length = xcb_get_property_value_length(reply);
     if (length > 0 && (p.format == 8 || p.format == 16 || p.format == 32))
-        p.value = QByteArray(static_cast<const char*>(xcb_get_property_value(reply)), length);
-    std::free(reply);
+        p.value = QByteArray::fromRawData(static_cast<const char*>(xcb_get_property_value(reply)),
+                                          length);
     return p;
 }
 
@@ -75,7 +84,6 @@ struct WindowRequests {
     xcb_window_t window = XCB_WINDOW_NONE;
     xcb_get_property_cookie_t wmClass{}, transientFor{}, wmState{}, windowType{}, netName{};
     std::optional<xcb_get_property_cookie_t> wmName, netPid, protocols;
-    std::optional<xcb_res_query_client_ids_cookie_t> clientIds;
     std::optional<xcb_get_window_attributes_cookie_t> attributes;
 };
 
@@ -116,11 +124,6 @@ WindowRequests send(const X11Snapshot::Link& link, xcb_window_t window, Ask what
     r.wmState = ask(link, window, a.WM_STATE, 2);
     r.windowType = ask(link, window, a._NET_WM_WINDOW_TYPE, kAtomListLongs);
     r.netName = ask(link, window, a._NET_WM_NAME, kTextLongs);
-    if (link.resourceExtension) {
-        // The server names the client that owns the window's id; a client cannot fake it.
-        const xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-        r.clientIds = xcb_res_query_client_ids(link.connection, 1, &spec);
-    }
     if (what == Ask::Everything) {
         r.wmName = ask(link, window, XCB_ATOM_WM_NAME, kTextLongs);
         r.protocols = ask(link, window, a.WM_PROTOCOLS, kAtomListLongs);
@@ -139,30 +142,73 @@ void discard(xcb_connection_t* c, const WindowRequests& r) {
     for (const auto& cookie : {r.wmName, r.netPid, r.protocols})
         if (cookie)
             xcb_discard_reply(c, cookie->sequence);
-    if (r.clientIds)
-        xcb_discard_reply(c, r.clientIds->sequence);
     if (r.attributes)
         xcb_discard_reply(c, r.attributes->sequence);
 }
 
-quint32 localPid(xcb_connection_t* c, xcb_res_query_client_ids_cookie_t cookie) {
-    xcb_generic_error_t* error = nullptr;
-    xcb_res_query_client_ids_reply_t* reply = xcb_res_query_client_ids_reply(c, cookie, &error);
-    std::free(error);
-    if (!reply)
-        return 0;
-    quint32 pid = 0;
-    for (xcb_res_client_id_value_iterator_t it = xcb_res_query_client_ids_ids_iterator(reply);
-         it.rem > 0; xcb_res_client_id_value_next(&it)) {
-        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
-            xcb_res_client_id_value_value_length(it.data) >= 1) {
-            pid = *xcb_res_client_id_value_value(it.data);
-            break;
+// The processes of the windows' clients, as the server knows them: one X-Resource query
+// for all the clients that own the windows (a window's id, without its resource bits, is
+// its client's base). A client cannot fake this answer; one connected from elsewhere has
+// no local process and is left out.
+class ServerPids {
+public:
+    ServerPids() = default;
+    ServerPids(const X11Snapshot::Link& link, const std::vector<xcb_window_t>& windows)
+        : m_link(&link) {
+        if (!link.resourceExtension || windows.empty())
+            return;
+        QSet<uint32_t> bases;
+        std::vector<xcb_res_client_id_spec_t> specs;
+        for (xcb_window_t w : windows) {
+            const uint32_t base = w & ~link.resourceIdMask;
+            if (base != 0 && !bases.contains(base)) {
+                bases.insert(base);
+                specs.push_back({base, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID});
+            }
         }
+        if (!specs.empty())
+            m_cookie = xcb_res_query_client_ids(link.connection,
+                                                static_cast<uint32_t>(specs.size()), specs.data());
     }
-    std::free(reply);
-    return pid;
-}
+
+    // Waits for the answer the first time; 0 for a window whose client has no local process.
+    quint32 of(xcb_window_t window) {
+        if (m_cookie) {
+            read(*m_cookie);
+            m_cookie.reset();
+        }
+        return m_pids.value(window & ~m_link->resourceIdMask, 0);
+    }
+
+    ~ServerPids() {
+        if (m_cookie)
+            xcb_discard_reply(m_link->connection, m_cookie->sequence);
+    }
+    ServerPids(const ServerPids&) = delete;
+    ServerPids& operator=(const ServerPids&) = delete;
+
+private:
+    void read(xcb_res_query_client_ids_cookie_t cookie) {
+        xcb_generic_error_t* error = nullptr;
+        xcb_res_query_client_ids_reply_t* reply =
+            xcb_res_query_client_ids_reply(m_link->connection, cookie, &error);
+        std::free(error);
+        if (!reply)
+            return;
+        for (xcb_res_client_id_value_iterator_t it = xcb_res_query_client_ids_ids_iterator(reply);
+             it.rem > 0; xcb_res_client_id_value_next(&it)) {
+            if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
+                xcb_res_client_id_value_value_length(it.data) >= 1)
+                m_pids.insert(it.data->spec.client & ~m_link->resourceIdMask,
+                              *xcb_res_client_id_value_value(it.data));
+        }
+        std::free(reply);
+    }
+
+    const X11Snapshot::Link* m_link = nullptr;
+    std::optional<xcb_res_query_client_ids_cookie_t> m_cookie;
+    QHash<uint32_t, quint32> m_pids;
+};
 
 // The title text of _NET_WM_NAME; empty when it is absent, empty or of the wrong type.
 QString netTitle(const X11Snapshot::Link& link, const Property& netName) {
@@ -186,7 +232,7 @@ quint32 claimedPid(const Property& netPid) {
     return netPid.is(XCB_ATOM_CARDINAL, 32) ? netPid.first() : 0;
 }
 
-Reading collect(const X11Snapshot::Link& link, const WindowRequests& r) {
+Reading collect(const X11Snapshot::Link& link, const WindowRequests& r, ServerPids& pids) {
     xcb_connection_t* c = link.connection;
     const X11Atoms& a = *link.atoms;
     X11Text& text = *link.text;
@@ -201,7 +247,7 @@ Reading collect(const X11Snapshot::Link& link, const WindowRequests& r) {
         r.netPid ? std::optional(receive(c, *r.netPid)) : std::nullopt;
     const std::optional<Property> protocols =
         r.protocols ? std::optional(receive(c, *r.protocols)) : std::nullopt;
-    const quint32 serverPid = r.clientIds ? localPid(c, *r.clientIds) : 0;
+    const quint32 serverPid = pids.of(r.window);
     bool attributesFailed = false;
     bool viewable = false;
     if (r.attributes) {
@@ -415,11 +461,12 @@ X11Snapshot X11Snapshot::take(const Link& link) {
         requests.reserve(unique.size());
         for (xcb_window_t w : unique)
             requests.push_back(send(link, w, Ask::Essentials, false));
+        ServerPids pids(link, unique);
         if (checkWindowOf(receive(c, verifyCookie)) == checkWindow) {
             s.m_managerRunning = true;
             readings.reserve(requests.size());
             for (const WindowRequests& r : requests)
-                readings.push_back(collect(link, r));
+                readings.push_back(collect(link, r, pids));
         } else {
             for (const WindowRequests& r : requests)
                 discard(c, r);
@@ -439,8 +486,9 @@ X11Snapshot X11Snapshot::take(const Link& link) {
             requests.push_back(send(link, t.frame, Ask::Essentials, true));
             trees.push_back(xcb_query_tree(c, t.frame));
         }
+        ServerPids framePids(link, rootChildren);
         for (size_t i = 0; i < top.size(); ++i) {
-            top[i].reading = collect(link, requests[i]);
+            top[i].reading = collect(link, requests[i], framePids);
             top[i].level = children(c, trees[i]);
             top[i].searching = !top[i].reading.facts.vanished && !top[i].reading.hasWmState &&
                                !top[i].level.empty();
@@ -448,13 +496,17 @@ X11Snapshot X11Snapshot::take(const Link& link) {
         searchLevel(link, top, true);
         searchLevel(link, top, false);
         std::vector<std::optional<WindowRequests>> clientRequests(top.size());
+        std::vector<xcb_window_t> clients;
         for (size_t i = 0; i < top.size(); ++i)
-            if (top[i].client != XCB_WINDOW_NONE)
+            if (top[i].client != XCB_WINDOW_NONE) {
                 clientRequests[i] = send(link, top[i].client, Ask::Essentials, true);
+                clients.push_back(top[i].client);
+            }
+        ServerPids clientPids(link, clients);
         readings.reserve(top.size());
         for (size_t i = 0; i < top.size(); ++i) {
             if (clientRequests[i])
-                top[i].reading = collect(link, *clientRequests[i]);
+                top[i].reading = collect(link, *clientRequests[i], clientPids);
             readings.push_back(top[i].reading);
         }
     }
@@ -479,11 +531,12 @@ X11Snapshot X11Snapshot::of(const Link& link, const std::vector<xcb_window_t>& w
     requests.reserve(windows.size());
     for (xcb_window_t w : windows)
         requests.push_back(send(link, w, Ask::Everything, true));
+    ServerPids pids(link, windows);
     const xcb_window_t checkWindow = checkWindowOf(receive(c, checkCookie));
     std::vector<Reading> readings;
     readings.reserve(requests.size());
     for (const WindowRequests& r : requests)
-        readings.push_back(collect(link, r));
+        readings.push_back(collect(link, r, pids));
     if (checkWindow != XCB_WINDOW_NONE)
         s.m_managerRunning = checkWindowOf(receive(c, askCheck(link, checkWindow))) == checkWindow;
     for (Reading& r : readings)

@@ -27,6 +27,8 @@ public:
         const X11Atoms* atoms = nullptr;
         X11Text* text = nullptr;
         bool resourceExtension = false;
+        // The bits of an id that a client chooses; the others name the client.
+        uint32_t resourceIdMask = 0;
     };
 
     X11Snapshot() = default;

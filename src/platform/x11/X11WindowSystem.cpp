@@ -75,6 +75,7 @@ X11WindowSystem::X11WindowSystem(xcb_connection_t* connection, xcb_window_t root
     m_link.root = root;
     m_link.atoms = &m_atoms;
     m_link.text = &m_text;
+    m_link.resourceIdMask = xcb_get_setup(connection)->resource_id_mask;
     const QByteArray shown = m_displayName;
     m_onLost = [shown] {
         const QByteArray line =
@@ -137,19 +138,19 @@ void X11WindowSystem::EnumWindows(const std::function<bool(WindowHandle)>& proc)
     }
 }
 
-X11WindowFacts X11WindowSystem::facts(WindowHandle window) {
+const X11WindowFacts& X11WindowSystem::facts(WindowHandle window) {
     if (m_current)
         if (const X11WindowFacts* known = m_current->find(window))
             return *known;
-    X11WindowFacts unknown;
-    unknown.window = window;
+    m_asked = X11WindowFacts();
+    m_asked.window = window;
     if (m_lost || window == XCB_WINDOW_NONE)
-        return unknown;
+        return m_asked;
     const X11Snapshot direct = X11Snapshot::of(m_link, {window});
     checkConnection();
-    if (m_lost)
-        return unknown;
-    return direct.windows().front();
+    if (!m_lost)
+        m_asked = direct.windows().front();
+    return m_asked;
 }
 
 QString X11WindowSystem::GetClassName(WindowHandle window) {

@@ -57,8 +57,9 @@ public:
 
 private:
     X11WindowSystem(xcb_connection_t* connection, xcb_window_t root, QByteArray displayName);
-    // The facts of a window: from the enumeration in progress, else asked for now.
-    X11WindowFacts facts(WindowHandle window);
+    // The facts of a window: from the enumeration in progress, else asked for now (and
+    // kept until the next question).
+    const X11WindowFacts& facts(WindowHandle window);
     void checkConnection();
 
     xcb_connection_t* m_connection;
@@ -68,6 +69,7 @@ private:
     X11Snapshot::Link m_link;
     std::shared_ptr<const X11Snapshot> m_current; // the enumeration in progress
     std::shared_ptr<const X11Snapshot> m_last;    // the latest one, for the close requests
+    X11WindowFacts m_asked;                       // the latest window asked for directly
     std::function<void()> m_onLost;
     bool m_lost = false;
 };
