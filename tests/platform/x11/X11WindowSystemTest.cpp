@@ -1,12 +1,14 @@
 #include "platform/x11/X11DisplayFixture.h"
 
 #include "common/Codec936.h"
+#include "support/ChildProcess.h"
 
 #include <xcb/xcb.h>
 
 #include <csignal>
 #include <cstdlib>
 #include <map>
+#include <poll.h>
 #include <set>
 #include <unistd.h>
 
@@ -477,6 +479,67 @@ TEST_P(X11FrameTest, StaleManagerCheckIsNoManager) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Bare, X11FrameTest, ::testing::Values(false), managerName);
+
+// A server without the X-Resource extension, on a display number it chooses itself.
+class ServerWithoutResourceExtension {
+public:
+    ServerWithoutResourceExtension() {
+        int fds[2];
+        if (pipe(fds) != 0)
+            return;
+        const bool started = m_server.start({"Xvfb", "-displayfd", std::to_string(fds[1]),
+                                             "-nolisten", "tcp", "-extension", "X-Resource"},
+                                            {}, fds[1], "/dev/null");
+        close(fds[1]);
+        std::string number;
+        pollfd p{fds[0], POLLIN, 0};
+        while (started && number.find('\n') == std::string::npos && poll(&p, 1, 20000) > 0) {
+            char buf[16];
+            const ssize_t n = read(fds[0], buf, sizeof buf);
+            if (n <= 0)
+                break;
+            number.append(buf, static_cast<size_t>(n));
+        }
+        close(fds[0]);
+        if (number.find('\n') != std::string::npos)
+            display = ":" + number.substr(0, number.find('\n'));
+    }
+
+    std::string display;
+
+private:
+    ChildProcess m_server;
+};
+
+// Where the server cannot name a window's process, the window's own claim is all there is.
+TEST(X11WindowSystemWithoutResourceExtension, ProcessIsTheWindowsOwnClaim) {
+    ServerWithoutResourceExtension server;
+    ASSERT_FALSE(server.display.empty());
+    const char* before = std::getenv("DISPLAY");
+    const std::string saved = before ? before : "";
+    setenv("DISPLAY", server.display.c_str(), 1);
+    {
+        WindowMaker maker;
+        ASSERT_TRUE(maker.ok());
+        auto windows = X11WindowSystem::open(QByteArray::fromStdString(server.display));
+        ASSERT_TRUE(windows);
+        EXPECT_FALSE(windows->hasResourceExtension());
+        const uint32_t claimed = maker.make({"name=claims a process", "pid=4242"});
+        const uint32_t silent = maker.make({"name=claims nothing"});
+        std::map<WindowHandle, quint32> pids;
+        windows->EnumWindows([&](WindowHandle w) {
+            pids[w] = windows->GetWindowProcessId(w);
+            return true;
+        });
+        EXPECT_EQ(pids[claimed], 4242u);
+        EXPECT_EQ(pids[silent], 0u);
+        EXPECT_EQ(windows->GetWindowProcessId(claimed), 4242u);
+    }
+    if (before)
+        setenv("DISPLAY", saved.c_str(), 1);
+    else
+        unsetenv("DISPLAY");
+}
 
 TEST(X11WindowSystemOpen, NoDisplayGivesNothing) {
     EXPECT_EQ(X11WindowSystem::open(":4711"), nullptr);
