@@ -9,6 +9,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "../app/PrintQt.h"
+
 #include <gtest/gtest.h>
 
 namespace {

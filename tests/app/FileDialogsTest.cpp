@@ -1,6 +1,8 @@
 #include "keywords/FileDialogs.h"
 #include "platform/fake/ScriptedPrompts.h"
 
+#include "PrintQt.h"
+
 #include <gtest/gtest.h>
 
 namespace {

@@ -2,6 +2,8 @@
 
 #include <QListWidget>
 
+#include "PrintQt.h"
+
 #include <gtest/gtest.h>
 
 namespace {

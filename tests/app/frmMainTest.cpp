@@ -20,6 +20,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include "PrintQt.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -325,34 +327,11 @@ TEST_F(FrmMain, CloseRequestsWhileTheQuestionIsOpenAskOnce) {
     EXPECT_TRUE(w->isVisible());
 }
 
-// Run only inside the child process of the test below: the real immediate end.
-TEST(FrmMainChild, DISABLED_YesEndsTheProcessAtOnce) {
-    const QString exeDir = qEnvironmentVariable("SENTINEL_CHILD_DIR");
-    ASSERT_FALSE(exeDir.isEmpty());
-    AppInfo app(exeDir, QStringLiteral("sentinel"));
-    FakeWindowSystem windows;
-    ScriptedPrompts prompts;
-    FakeRegistry registry;
-    registry.putKey(Reg::HkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
-    frmMain w(MainWindowServices{
-        .windows = windows, .prompts = prompts, .registry = registry, .app = app});
-    w.keyList().append(QStringLiteral("abc"));
-    w.show();
-    prompts.answerMessage(Msg::Yes);
-    w.close();
-    // Never reached when the process ended at once.
-    writeFile(exeDir + QStringLiteral("/after-close"), "still running");
-    std::exit(3);
-}
-
 TEST_F(FrmMain, YesEndsTheRealProcessAtOnceAfterSaving) {
     const QString dir = env.work() + QStringLiteral("/child");
     ASSERT_TRUE(QDir().mkpath(dir));
     ChildProcess child;
-    ASSERT_TRUE(child.start({QCoreApplication::applicationFilePath().toStdString(),
-                             "--gtest_also_run_disabled_tests",
-                             "--gtest_filter=FrmMainChild.DISABLED_YesEndsTheProcessAtOnce"},
-                            {"SENTINEL_CHILD_DIR=" + dir.toStdString()}, -1,
+    ASSERT_TRUE(child.start({END_PROCESS_CHILD, dir.toStdString()}, {}, -1,
                             (env.work() + QStringLiteral("/child.log")).toStdString()));
     ASSERT_TRUE(child.waitFor(60000));
     EXPECT_EQ(child.exitCode(), 0)

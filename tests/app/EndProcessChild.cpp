@@ -1,0 +1,31 @@
+// A program for the main window's exit test: it answers Yes to the exit question with the
+// window's real immediate end in place. Reaching the end of main() is the failure.
+#include "app/frmMain.h"
+#include "platform/fake/FakeWindowSystem.h"
+#include "platform/fake/ScriptedPrompts.h"
+#include "registry/FakeRegistry.h"
+
+#include <QApplication>
+#include <QFile>
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    if (argc != 2)
+        return 2;
+    const QString exeDir = QString::fromLocal8Bit(argv[1]);
+    AppInfo app(exeDir, QStringLiteral("sentinel"));
+    FakeWindowSystem windows;
+    ScriptedPrompts prompts;
+    FakeRegistry registry;
+    frmMain window(MainWindowServices{
+        .windows = windows, .prompts = prompts, .registry = registry, .app = app});
+    window.keyList().append(QStringLiteral("abc"));
+    window.show();
+    prompts.answerMessage(Msg::Yes);
+    window.close();
+    QFile after(exeDir + QStringLiteral("/after-close"));
+    if (after.open(QIODevice::WriteOnly))
+        after.write("still running");
+    return 3;
+}
