@@ -1,8 +1,11 @@
 #include "app/AppLook.h"
 #include "app/frmMain.h"
 #include "common/AppInfo.h"
+#include "password/CLogin.h"
+#include "password/LoginContext.h"
 #include "platform/qt/QtPrompts.h"
 #include "platform/x11/X11WindowSystem.h"
+#include "platform/xdg/IniSettingsStore.h"
 #include "platform/xdg/XdgRegistry.h"
 
 #include <QApplication>
@@ -39,9 +42,15 @@ int main(int argc, char** argv) {
     const AppInfo app = AppInfo::fromApplication();
     QtPrompts prompts;
     XdgRegistry registry;
+    IniSettingsStore settings;
+    LoginContext login(settings, prompts, app);
 
-    frmMain mainWindow(MainWindowServices{
-        .windows = *windows, .prompts = prompts, .registry = registry, .app = app});
+    frmMain mainWindow(
+        MainWindowServices{.windows = *windows,
+                           .prompts = prompts,
+                           .registry = registry,
+                           .app = app,
+                           .setPassword = [&login] { CLogin(login).SetPassword(); }});
     mainWindow.show();
     return application.exec();
 }

@@ -171,6 +171,27 @@ protected:
         ASSERT_TRUE(click.waitFor(10000));
     }
 
+    // Keys as typed on the keyboard, to the window that has the focus.
+    void xdotool(const std::vector<std::string>& args) {
+        std::vector<std::string> argv = {"xdotool"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        ChildProcess tool;
+        ASSERT_TRUE(tool.start(argv, {"DISPLAY=" + server.display()}, -1, "/dev/null"));
+        ASSERT_TRUE(tool.waitFor(10000));
+    }
+
+    // Waits until the main window is on screen and painted; returns where it is.
+    Placement waitPainted(WindowHandle main) {
+        Placement place;
+        EXPECT_TRUE(waitUntil([&] {
+            QImage shot;
+            place = placementOf(server.display(), main);
+            return shoot(server, shot, env.work() + QStringLiteral("/shot.png")) &&
+                   pixelsLike(shot, place.client.adjusted(0, 400, 0, 0), isRed) > 50;
+        })) << "the main window was not painted";
+        return place;
+    }
+
     TestEnv env;
     XvfbServer server{true, 1024, 768};
     QString exe;
@@ -281,6 +302,63 @@ TEST_F(Desktop, HiddenWindowKeepsClosingMatchingWindows) {
     std::printf("matching window closed %lld ms after it appeared\n",
                 static_cast<long long>(shown.elapsed()));
     EXPECT_TRUE(program.running());
+}
+
+TEST_F(Desktop, ExportAndCloseGoThroughTheRealDialogs) {
+    ASSERT_TRUE(writeStore(exe, {QStringLiteral("abc"), QStringLiteral("色情")}));
+    startProgram();
+    const WindowHandle main = findWindow(*windows, kMainCaption);
+    const Placement place = waitPainted(main);
+    const QString store = QFileInfo(exe).absolutePath() + QStringLiteral("/KeyList.dat");
+    QFile::remove(store);
+
+    // "导出列表" at 5265, 2295 twips: 351, 153 pixels, 82 by 28. A name typed without
+    // extension gets ".lst" from the selected list filter.
+    clickAt(place.client.topLeft() + QPoint(351 + 41, 153 + 14));
+    ASSERT_TRUE(waitUntil([&] { return findWindow(*windows, QStringLiteral("保存")) != 0; }))
+        << "the save dialog did not appear";
+    const QString exported = env.work() + QStringLiteral("/exported");
+    xdotool({"type", "--delay", "10", exported.toStdString()});
+    xdotool({"key", "Return"});
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(exported + QStringLiteral(".lst")); }))
+        << "nothing was exported";
+    QFile file(exported + QStringLiteral(".lst"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), ListFile::ListBytes(PlainKeywordList(
+                                  {QStringLiteral("abc"), QStringLiteral("色情")})));
+    EXPECT_FALSE(QFile::exists(store)); // an export is not the store
+
+    // Alt+F4 is a close request: the list is saved, and No keeps the window.
+    ASSERT_TRUE(waitUntil([&] { return findWindow(*windows, QStringLiteral("保存")) == 0; }));
+    xdotool({"key", "alt+F4"});
+    WindowHandle question = 0;
+    ASSERT_TRUE(waitUntil([&] {
+        return (question = findWindow(*windows, QStringLiteral("询问")));
+    })) << "no exit question";
+    EXPECT_TRUE(QFile::exists(store));
+    QImage shot;
+    ASSERT_TRUE(waitUntil([&] {
+        return shoot(server, shot, env.work() + QStringLiteral("/q.png")) &&
+               !shot.copy(placementOf(server.display(), question).client).isNull();
+    }));
+    shot.copy(placementOf(server.display(), question).frame)
+        .save(artifactsDir() + QStringLiteral("/screenshot-question.png"));
+    xdotool({"key", "Escape"});
+    ASSERT_TRUE(waitUntil([&] { return findWindow(*windows, QStringLiteral("询问")) == 0; }));
+    EXPECT_TRUE(program.running());
+    EXPECT_NE(findWindow(*windows, kMainCaption), 0u);
+
+    // The close button of the frame, answered Yes (the default): the program ends.
+    QFile::remove(store);
+    const Placement framed = placementOf(server.display(), main);
+    clickAt(QPoint(framed.frame.right() - 12,
+                   framed.frame.top() + (framed.client.top() - framed.frame.top()) / 2));
+    ASSERT_TRUE(waitUntil([&] { return findWindow(*windows, QStringLiteral("询问")) != 0; }))
+        << "the close button asked nothing";
+    EXPECT_TRUE(QFile::exists(store));
+    xdotool({"key", "Return"});
+    ASSERT_TRUE(program.waitFor(10000));
+    EXPECT_EQ(program.exitCode(), 0);
 }
 
 } // namespace
