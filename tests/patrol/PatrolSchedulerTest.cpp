@@ -1,0 +1,175 @@
+#include "patrol/PatrolScheduler.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using TimePoint = std::chrono::steady_clock::time_point;
+
+class PatrolSchedulerTest : public ::testing::Test {
+protected:
+    void SetUp() override { app = std::make_unique<QCoreApplication>(argc, argv); }
+    void TearDown() override { app.reset(); }
+
+    // Lets the event loop run whatever is due now (zero timers, posted events).
+    static void turn() {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    PatrolScheduler::Clock fakeClock() {
+        return [this] { return now; };
+    }
+
+    TimePoint now = TimePoint(std::chrono::hours(1000));
+
+private:
+    int argc = 1;
+    char name[16] = "scheduler-test";
+    char* argv[2] = {name, nullptr};
+    std::unique_ptr<QCoreApplication> app;
+};
+
+TEST_F(PatrolSchedulerTest, AChangeRunsOnePassFromTheEventLoopNotAtOnce) {
+    int passes = 0;
+    PatrolScheduler scheduler([&] { ++passes; }, fakeClock());
+    scheduler.changed();
+    EXPECT_EQ(passes, 0);
+    EXPECT_TRUE(scheduler.pending());
+    turn();
+    EXPECT_EQ(passes, 1);
+    EXPECT_FALSE(scheduler.pending());
+    turn();
+    EXPECT_EQ(passes, 1);
+    EXPECT_EQ(scheduler.passes(), 1u);
+}
+
+TEST_F(PatrolSchedulerTest, ChangesWhilePendingLeadToOnePass) {
+    int passes = 0;
+    PatrolScheduler scheduler([&] { ++passes; }, fakeClock());
+    for (int i = 0; i < 50; ++i)
+        scheduler.changed();
+    turn();
+    EXPECT_EQ(passes, 1);
+    EXPECT_FALSE(scheduler.pending());
+}
+
+TEST_F(PatrolSchedulerTest, ChangesDuringAPassLeadToOneMorePassAfterIt) {
+    int passes = 0;
+    int depth = 0;
+    int deepest = 0;
+    PatrolScheduler* self = nullptr;
+    PatrolScheduler scheduler(
+        [&] {
+            ++passes;
+            deepest = std::max(deepest, ++depth);
+            // The first pass sees three changes arrive while it runs.
+            if (passes == 1)
+                for (int i = 0; i < 3; ++i) {
+                    self->changed();
+                    // Even an event loop turned inside the pass starts no pass within it.
+                    QCoreApplication::processEvents();
+                }
+            --depth;
+        },
+        fakeClock());
+    self = &scheduler;
+    scheduler.changed();
+    turn();
+    EXPECT_EQ(passes, 2);
+    EXPECT_EQ(deepest, 1);
+    EXPECT_FALSE(scheduler.pending());
+}
+
+TEST_F(PatrolSchedulerTest, ABurstRunsAtOnceThenPassesWaitTheirTurn) {
+    int passes = 0;
+    PatrolScheduler scheduler([&] { ++passes; }, fakeClock());
+    for (int i = 0; i < PatrolScheduler::kBurst; ++i) {
+        scheduler.changed();
+        EXPECT_EQ(scheduler.waitTime(), 0ms) << "change " << i;
+        turn();
+    }
+    EXPECT_EQ(passes, PatrolScheduler::kBurst);
+
+    // The pace beyond the burst: (20 - 4) a second, one every 62.5 ms.
+    scheduler.changed();
+    EXPECT_EQ(scheduler.waitTime(), 63ms);
+    turn();
+    EXPECT_EQ(passes, PatrolScheduler::kBurst);
+    EXPECT_TRUE(scheduler.pending());
+    now += 30ms;
+    EXPECT_EQ(scheduler.waitTime(), 33ms);
+    now += 32500us;
+    EXPECT_EQ(scheduler.waitTime(), 0ms);
+    // The timer set for the first wait still brings the pass.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return passes == PatrolScheduler::kBurst + 1; }, 5000));
+    EXPECT_FALSE(scheduler.pending());
+}
+
+TEST_F(PatrolSchedulerTest, AQuietSpellRestoresTheWholeBurst) {
+    int passes = 0;
+    PatrolScheduler scheduler([&] { ++passes; }, fakeClock());
+    for (int round = 0; round < 3; ++round) {
+        const int before = passes;
+        for (int i = 0; i < PatrolScheduler::kBurst; ++i) {
+            scheduler.changed();
+            turn();
+        }
+        EXPECT_EQ(passes - before, PatrolScheduler::kBurst) << "round " << round;
+        scheduler.changed();
+        EXPECT_GT(scheduler.waitTime(), 0ms);
+        // A quarter of a second later the budget is whole again; the waiting pass comes
+        // when its timer fires.
+        now += 250ms;
+        EXPECT_EQ(scheduler.waitTime(), 0ms);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !scheduler.pending(); }, 5000));
+        EXPECT_EQ(passes - before, PatrolScheduler::kBurst + 1);
+        now += 250ms;
+    }
+}
+
+// A change every millisecond for two seconds, on the real clock: no second holds more than
+// 20 passes, the passes keep coming at about the steady pace, and the event loop is never
+// held up for long.
+TEST_F(PatrolSchedulerTest, AStreamOfChangesGetsAtMostTwentyPassesInAnySecond) {
+    std::vector<TimePoint> starts;
+    PatrolScheduler scheduler([&] { starts.push_back(std::chrono::steady_clock::now()); });
+    QTimer changes;
+    changes.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&changes, &QTimer::timeout, [&] { scheduler.changed(); });
+    changes.start(1);
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    qint64 longestGap = 0;
+    while (clock.elapsed() < 2000) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        longestGap = std::max(longestGap, clock.elapsed() - last);
+        last = clock.elapsed();
+    }
+    changes.stop();
+
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const auto inSecond = std::count_if(starts.begin() + static_cast<long>(i), starts.end(),
+                                            [&](TimePoint t) { return t - starts[i] <= 1s; });
+        EXPECT_LE(inSecond, PatrolScheduler::kMaxPerSecond) << "from pass " << i;
+    }
+    // 4 at once and 16 a second after that, less what a loaded machine loses.
+    EXPECT_GE(starts.size(), 20u);
+    EXPECT_LE(starts.size(), 2u * PatrolScheduler::kMaxPerSecond);
+    EXPECT_LT(longestGap, 250);
+}
+
+} // namespace
