@@ -1,8 +1,11 @@
 #include "app/AppLook.h"
 #include "app/frmMain.h"
+#include "app/frmStart.h"
 #include "common/AppInfo.h"
 #include "password/CLogin.h"
 #include "password/LoginContext.h"
+#include "platform/local/InstanceLock.h"
+#include "platform/local/WakeUpClient.h"
 #include "platform/qt/QtPrompts.h"
 #include "platform/x11/X11WindowSystem.h"
 #include "platform/xdg/IniSettingsStore.h"
@@ -28,6 +31,12 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // The whole argument text, taken before Qt removes the options it knows.
+    QStringList words;
+    for (int i = 1; i < argc; ++i)
+        words << QString::fromLocal8Bit(argv[i]);
+    const QString arguments = words.join(QLatin1Char(' '));
+
     QApplication application(argc, argv);
     // The program ends only by its own immediate end: a hidden main window with its last
     // dialog closed goes on patrolling.
@@ -45,12 +54,26 @@ int main(int argc, char** argv) {
     IniSettingsStore settings;
     LoginContext login(settings, prompts, app);
 
-    frmMain mainWindow(
-        MainWindowServices{.windows = *windows,
-                           .prompts = prompts,
-                           .registry = registry,
-                           .app = app,
-                           .setPassword = [&login] { CLogin(login).SetPassword(); }});
-    mainWindow.show();
+    InstanceLock instance;
+    const auto endProcess = [] { std::_Exit(0); };
+
+    frmStart start(
+        StartServices{.settings = settings,
+                      .login = login,
+                      .instance = instance,
+                      .loadMain =
+                          [&] {
+                              return std::make_unique<frmMain>(MainWindowServices{
+                                  .windows = *windows,
+                                  .prompts = prompts,
+                                  .registry = registry,
+                                  .app = app,
+                                  .setPassword = [&login] { CLogin(login).SetPassword(); },
+                                  .endProcess = endProcess});
+                          },
+                      .sendWakeUp = [](const QString& address,
+                                       const QString& text) { WakeUpClient::send(address, text); },
+                      .endProcess = endProcess});
+    start.Form_Load(arguments);
     return application.exec();
 }
