@@ -10,6 +10,7 @@
 #include "platform/x11/X11WindowSystem.h"
 #include "support/ChildProcess.h"
 #include "support/TestEnv.h"
+#include "support/Wait.h"
 #include "support/XvfbServer.h"
 
 #include <QDir>
@@ -38,14 +39,7 @@ QString artifactsDir() {
 }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 30000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < timeoutMs) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    return condition();
+    return Wait::until(condition, timeoutMs);
 }
 
 // The visible top-level window with exactly this title, or 0.

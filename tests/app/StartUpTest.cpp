@@ -9,6 +9,7 @@
 #include "platform/xdg/IniSettingsStore.h"
 #include "support/ChildProcess.h"
 #include "support/TestEnv.h"
+#include "support/Wait.h"
 #include "support/XvfbServer.h"
 
 #include <QCoreApplication>
@@ -31,27 +32,9 @@ const QString kLoginCaption = QStringLiteral("登录");
 const QString kKeyword = QStringLiteral("forbidden");
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 20000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < timeoutMs) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    return condition();
+    return Wait::until(condition, timeoutMs);
 }
 
-// Holds a window's state steady for a while: true when the condition held throughout.
-bool holdsFor(const std::function<bool()>& condition, int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        if (!condition())
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
 
 class StartUp : public ::testing::Test {
 protected:
@@ -199,7 +182,7 @@ TEST_F(StartUp, SecondStartWhileHiddenAsksForThePasswordAndWaits) {
     start(second);
     ASSERT_TRUE(waitUntil([&] { return shown(kLoginCaption); }));
     // The later start waits while the login dialog is open in the first.
-    EXPECT_TRUE(holdsFor([&] { return second.running(); }, 1000));
+    EXPECT_TRUE(Wait::holdsFor([&] { return second.running(); }, 1000));
 
     // A wrong password: the message, then the dialog again.
     typeInto(kLoginCaption, "wrong", "Return");
@@ -241,7 +224,7 @@ TEST_F(StartUp, RefusedLoginAtStartEndsEverything) {
     // Nothing keeps patrolling.
     ChildProcess target;
     startTarget(target, "forbidden after");
-    EXPECT_TRUE(holdsFor([&] { return target.running(); }, 1500));
+    EXPECT_TRUE(Wait::holdsFor([&] { return target.running(); }, 1500));
 }
 
 TEST_F(StartUp, StaleAddressOfACrashedInstanceGivesAFreshStart) {
