@@ -33,4 +33,11 @@ public:
 
     // Posts a close request; never waits for the window's program.
     virtual void PostClose(WindowHandle window) = 0;
+
+    // Asks to be told, from the event loop of the calling thread, whenever a top-level
+    // window may have appeared or changed its title since the latest enumeration; an empty
+    // function stops it. The listener may run inside any call of this interface, so it must
+    // only take note (schedule a pass), never call back. A backend without change
+    // notification ignores it: the periodic pass alone then sees the changes.
+    virtual void setChangeListener(std::function<void()> listener) { (void)listener; }
 };

@@ -89,6 +89,8 @@ X11WindowSystem::X11WindowSystem(xcb_connection_t* connection, xcb_window_t root
 }
 
 X11WindowSystem::~X11WindowSystem() {
+    // The notifier lets go of the socket before the connection closes it.
+    m_notifier.reset();
     xcb_disconnect(m_connection);
 }
 
@@ -103,20 +105,156 @@ int X11WindowSystem::fileDescriptor() const {
 void X11WindowSystem::processEvents() {
     if (m_lost)
         return;
-    while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection))
+    bool changed = false;
+    // One read of the socket at most: a flood of events then comes in batches, and the
+    // event loop runs between them (the notifier fires again while data is left).
+    xcb_generic_event_t* event = xcb_poll_for_event(m_connection);
+    while (event) {
+        changed = noteEvent(*event) || changed;
         std::free(event);
+        event = xcb_poll_for_queued_event(m_connection);
+    }
+    if (std::exchange(m_watchUnflushed, false))
+        xcb_flush(m_connection);
     checkConnection();
+    if (changed && m_onChange && !m_lost) {
+        // A copy, so that a listener that replaces itself is not destroyed while it runs.
+        const std::function<void()> listener = m_onChange;
+        listener();
+    }
 }
 
 void X11WindowSystem::checkConnection() {
     if (m_lost || !xcb_connection_has_error(m_connection))
         return;
     m_lost = true;
+    // The socket of a lost connection stays readable; the notifier would spin.
+    if (m_notifier)
+        m_notifier->setEnabled(false);
     if (m_onLost)
         m_onLost();
 }
 
+void X11WindowSystem::setChangeListener(std::function<void()> listener) {
+    const bool wasListening = static_cast<bool>(m_onChange);
+    m_onChange = std::move(listener);
+    if (m_lost)
+        return;
+    if (m_onChange && !wasListening)
+        startListening();
+    else if (!m_onChange && wasListening)
+        stopListening();
+}
+
+void X11WindowSystem::startListening() {
+    const uint32_t rootMask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(m_connection, m_link.root, XCB_CW_EVENT_MASK, &rootMask);
+    // The windows already there: windows made from now on are watched from their
+    // CreateNotify, before their program can set a title.
+    auto snapshot = std::make_shared<const X11Snapshot>(X11Snapshot::take(m_link));
+    checkConnection();
+    if (m_lost)
+        return;
+    m_last = snapshot;
+    watchWindows(*snapshot);
+    m_notifier = std::make_unique<QSocketNotifier>(fileDescriptor(), QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
+                     [this] { processEvents(); });
+    // What arrived while the windows were read is already off the socket.
+    processEvents();
+}
+
+void X11WindowSystem::stopListening() {
+    m_notifier.reset();
+    const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
+    xcb_change_window_attributes(m_connection, m_link.root, XCB_CW_EVENT_MASK, &none);
+    for (xcb_window_t window : std::as_const(m_watched))
+        xcb_change_window_attributes(m_connection, window, XCB_CW_EVENT_MASK, &none);
+    m_watched.clear();
+    xcb_flush(m_connection);
+    processEvents();
+}
+
+bool X11WindowSystem::afterCover(const xcb_generic_event_t& event) const {
+    // Sequence numbers wrap; the difference tells which came first.
+    return !m_covered || static_cast<int32_t>(event.full_sequence - m_coverSequence) >= 0;
+}
+
+bool X11WindowSystem::noteEvent(const xcb_generic_event_t& event) {
+    if (!m_onChange)
+        return false;
+    switch (event.response_type & 0x7f) {
+    case XCB_CREATE_NOTIFY: {
+        const auto& e = reinterpret_cast<const xcb_create_notify_event_t&>(event);
+        // A window is born unmapped, so no pass could act on it yet; it is watched now so
+        // that no title its program sets from here on goes unheard.
+        if (e.parent == m_link.root)
+            watch(e.window);
+        return false;
+    }
+    case XCB_MAP_NOTIFY: {
+        const auto& e = reinterpret_cast<const xcb_map_notify_event_t&>(event);
+        return e.event == m_link.root && !managerRunning() && afterCover(event);
+    }
+    case XCB_REPARENT_NOTIFY: {
+        const auto& e = reinterpret_cast<const xcb_reparent_notify_event_t&>(event);
+        if (e.event != m_link.root || e.parent != m_link.root)
+            return false;
+        watch(e.window);
+        return !managerRunning() && afterCover(event);
+    }
+    case XCB_PROPERTY_NOTIFY: {
+        const auto& e = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+        // Without an EWMH manager, WM_STATE is what makes a window beneath a frame a client.
+        const bool relevant =
+            e.window == m_link.root
+                ? e.atom == m_atoms._NET_CLIENT_LIST || e.atom == m_atoms._NET_SUPPORTING_WM_CHECK
+                : e.atom == m_atoms._NET_WM_NAME || e.atom == XCB_ATOM_WM_NAME ||
+                      (e.atom == m_atoms.WM_STATE && !managerRunning());
+        return relevant && afterCover(event);
+    }
+    default:
+        // Errors of posted requests and everything else that was selected.
+        return false;
+    }
+}
+
+void X11WindowSystem::watch(xcb_window_t window) {
+    if (m_watched.contains(window))
+        return;
+    m_watched.insert(window);
+    // Only this connection's own selection on the window changes; its program's is its own.
+    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(m_connection, window, XCB_CW_EVENT_MASK, &mask);
+    m_watchUnflushed = true;
+}
+
+void X11WindowSystem::watchWindows(const X11Snapshot& snapshot) {
+    if (!m_onChange)
+        return;
+    // Keeps the set to the windows that are there; a window that comes back is simply
+    // selected again.
+    QSet<xcb_window_t> present;
+    present.reserve(static_cast<qsizetype>(snapshot.windows().size()));
+    for (const X11WindowFacts& window : snapshot.windows()) {
+        if (window.vanished)
+            continue;
+        present.insert(window.window);
+        watch(window.window);
+    }
+    m_watched = std::move(present);
+    if (std::exchange(m_watchUnflushed, false))
+        xcb_flush(m_connection);
+}
+
 void X11WindowSystem::EnumWindows(const std::function<bool(WindowHandle)>& proc) {
+    if (m_lost)
+        return;
+    if (m_onChange) {
+        // Whatever the server sent before it processes this request, the snapshot sees.
+        m_coverSequence = xcb_no_operation(m_connection).sequence;
+        m_covered = true;
+    }
     processEvents();
     if (m_lost)
         return;
@@ -125,6 +263,12 @@ void X11WindowSystem::EnumWindows(const std::function<bool(WindowHandle)>& proc)
     if (m_lost)
         return;
     m_last = snapshot;
+    watchWindows(*snapshot);
+    // What arrived during the snapshot is already off the socket, where the notifier
+    // cannot see it.
+    processEvents();
+    if (m_lost)
+        return;
     // Restores the outer enumeration's snapshot however proc leaves (a nested enumeration
     // or an exception).
     struct Restore {
@@ -150,6 +294,7 @@ const X11WindowFacts& X11WindowSystem::facts(WindowHandle window) {
     checkConnection();
     if (!m_lost)
         m_asked = direct.windows().front();
+    processEvents();
     return m_asked;
 }
 
@@ -179,6 +324,12 @@ bool X11WindowSystem::IsShellWindow(WindowHandle window) {
 
 void X11WindowSystem::PostClose(WindowHandle window) {
     processEvents();
+    postCloseRequest(window);
+    // What arrived while the window was read is already off the socket.
+    processEvents();
+}
+
+void X11WindowSystem::postCloseRequest(WindowHandle window) {
     if (m_lost || window == XCB_WINDOW_NONE || window == m_link.root)
         return;
     // Whether a manager runs is known from the latest enumeration; what the window takes

@@ -6,6 +6,8 @@
 #include "platform/x11/X11Text.h"
 
 #include <QByteArray>
+#include <QSet>
+#include <QSocketNotifier>
 
 #include <xcb/xcb.h>
 
@@ -20,9 +22,14 @@
 // when the window takes it (its WM_PROTOCOLS read afresh), else _NET_CLOSE_WINDOW to the
 // root when a manager runs, else the window's client is killed.
 //
-// Events reach the backend only through processEvents(), which every call runs first; the
-// errors of posted requests arrive there and are dropped. Reacting to window changes later
-// means selecting them, watching fileDescriptor() and handling them in processEvents().
+// Events reach the backend only through processEvents(), which every call runs first and
+// last; the errors of posted requests arrive there and are dropped. With a change listener
+// the backend also hears of new top-level windows (_NET_CLIENT_LIST on the root when a
+// manager runs; without one, the root's MapNotify and ReparentNotify, and WM_STATE set on a
+// window beneath a frame) and of title changes (_NET_WM_NAME, WM_NAME) of the windows it
+// knows: those of its latest enumeration, and every window made on the root since it
+// listens, watched from its CreateNotify. It reads them as they arrive, through a socket
+// notifier in the Qt event loop of the thread that set the listener.
 class X11WindowSystem : public WindowSystem {
 public:
     // nullptr when the display cannot be opened. An empty name means $DISPLAY.
@@ -39,6 +46,10 @@ public:
     quint32 GetWindowProcessId(WindowHandle window) override;
     bool IsShellWindow(WindowHandle window) override;
     void PostClose(WindowHandle window) override;
+    // The listener runs from processEvents() once for every batch of events that tells of a
+    // change the latest enumeration cannot have seen (an enumeration its callback ended
+    // early counts as seeing all). Needs an event loop in this thread.
+    void setChangeListener(std::function<void()> listener) override;
 
     // Runs once when the connection to the display is lost. The default prints one line
     // to standard error and ends the process at once; after a handler that returns, every
@@ -46,7 +57,8 @@ public:
     void setConnectionLostHandler(std::function<void()> handler);
     bool connectionLost() const { return m_lost; }
 
-    // Reads and drops whatever events and errors have arrived.
+    // Reads whatever events and errors have arrived, tells the change listener of the
+    // changes among them and drops the rest.
     void processEvents();
     int fileDescriptor() const;
 
@@ -61,6 +73,17 @@ private:
     // kept until the next question).
     const X11WindowFacts& facts(WindowHandle window);
     void checkConnection();
+    void postCloseRequest(WindowHandle window);
+    void startListening();
+    void stopListening();
+    // Whether the event tells of a change a pass should look at; watches new windows.
+    bool noteEvent(const xcb_generic_event_t& event);
+    // Whether the server sent the event after the latest enumeration had begun.
+    bool afterCover(const xcb_generic_event_t& event) const;
+    // Hears of the title changes of the windows of the snapshot not yet watched.
+    void watchWindows(const X11Snapshot& snapshot);
+    void watch(xcb_window_t window);
+    bool managerRunning() const { return m_last && m_last->managerRunning(); }
 
     xcb_connection_t* m_connection;
     QByteArray m_displayName;
@@ -72,4 +95,13 @@ private:
     X11WindowFacts m_asked;                       // the latest window asked for directly
     std::function<void()> m_onLost;
     bool m_lost = false;
+
+    std::function<void()> m_onChange;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    QSet<xcb_window_t> m_watched; // windows whose property changes are selected
+    bool m_watchUnflushed = false;
+    // Events the server sent before this request was processed happened before the latest
+    // enumeration read anything, so that enumeration has seen what they tell of.
+    uint32_t m_coverSequence = 0;
+    bool m_covered = false;
 };

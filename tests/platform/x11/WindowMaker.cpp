@@ -69,9 +69,14 @@ bool WindowMaker::pump(int timeoutMs) {
     while ((nl = m_buffer.find('\n')) != std::string::npos) {
         std::string line = m_buffer.substr(0, nl);
         m_buffer.erase(0, nl + 1);
-        if (line.rfind("closed ", 0) == 0)
-            ++m_closed[static_cast<uint32_t>(std::stoul(line.substr(7)))];
-        else
+        if (line.rfind("closed ", 0) == 0) {
+            size_t end = 0;
+            const auto window = static_cast<uint32_t>(std::stoul(line.substr(7), &end));
+            ++m_closed[window];
+            const size_t tab = 7 + end;
+            if (tab < line.size() && line[tab] == '\t')
+                m_latencyUs[window] = std::stol(line.substr(tab + 1));
+        } else
             m_replies.push_back(std::move(line));
     }
     return true;
@@ -109,6 +114,7 @@ uint32_t WindowMaker::make(const std::vector<std::string>& fields) {
 }
 
 bool WindowMaker::set(uint32_t window, const std::vector<std::string>& fields) {
+    m_latencyUs.erase(window);
     return request(joined("set\t" + std::to_string(window), fields), 15000) == "done";
 }
 
@@ -133,6 +139,32 @@ long WindowMaker::finishStorm(int timeoutMs) {
     if (!reply || reply->rfind("stormed ", 0) != 0)
         return -1;
     return std::stol(reply->substr(8));
+}
+
+bool WindowMaker::startFlicker(uint32_t window, int milliseconds, int perSecond,
+                               const std::vector<std::string>& titles) {
+    return send(joined("flicker\t" + std::to_string(window) + "\t" + std::to_string(milliseconds) +
+                           "\t" + std::to_string(perSecond),
+                       titles));
+}
+
+long WindowMaker::finishFlicker(int timeoutMs) {
+    const auto reply = awaitReply(timeoutMs);
+    if (!reply || reply->rfind("flickered ", 0) != 0)
+        return -1;
+    return std::stol(reply->substr(10));
+}
+
+std::optional<double> WindowMaker::waitCloseLatency(uint32_t window, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (m_latencyUs.count(window) == 0) {
+        if (remaining(deadline) == 0 || !pump(remaining(deadline)))
+            break;
+    }
+    const auto it = m_latencyUs.find(window);
+    if (it == m_latencyUs.end())
+        return std::nullopt;
+    return static_cast<double>(it->second) / 1000.0;
 }
 
 bool WindowMaker::waitClosed(uint32_t window, int timeoutMs) {

@@ -36,6 +36,18 @@ public:
     bool startStorm(int milliseconds, bool managed = false);
     long finishStorm(int timeoutMs);
 
+    // Sets the window's _NET_WM_NAME to the titles in turn, perSecond times a second for the
+    // given time, in the background; finishFlicker waits for the end and gives the number
+    // of changes made, or -1.
+    bool startFlicker(uint32_t window, int milliseconds, int perSecond,
+                      const std::vector<std::string>& titles);
+    long finishFlicker(int timeoutMs);
+
+    // Waits for the window's first close request after it was made or last set, and gives
+    // the time from that moment to the request's arrival, in milliseconds, as the helper
+    // measured it; nullopt when none came in time.
+    std::optional<double> waitCloseLatency(uint32_t window, int timeoutMs);
+
     // Waits until the window has received WM_DELETE_WINDOW.
     bool waitClosed(uint32_t window, int timeoutMs);
     // The windows that have received WM_DELETE_WINDOW so far.
@@ -59,4 +71,5 @@ private:
     std::string m_buffer;
     std::deque<std::string> m_replies;
     std::map<uint32_t, int> m_closed;
+    std::map<uint32_t, long> m_latencyUs;
 };

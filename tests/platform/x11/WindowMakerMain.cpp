@@ -7,8 +7,13 @@
 //   destroy <id>               -> done
 //   sync                       -> done
 //   storm <ms> [managed]       -> stormed <windows made>
+//   flicker <id> <ms> <per second> <title>...
+//                              -> flickered <changes>: sets _NET_WM_NAME to the titles in
+//                                 turn, at that pace, for that time
 //   quit
-// and, whenever a window receives WM_DELETE_WINDOW: closed <id>.
+// and, whenever a window receives WM_DELETE_WINDOW: closed <id>, followed by a tab and the
+// microseconds since the window was mapped by make or changed by set, for the first close
+// request after that moment.
 // Keys: name (_NET_WM_NAME), wmname (WM_NAME as STRING, Latin-1), wmname-utf8,
 // wmname-ct (hex bytes of COMPOUND_TEXT), class (instance,class), transient (id or root),
 // type (desktop, dock, normal, dialog), pid (_NET_WM_PID), delete (0/1, default 1),
@@ -18,6 +23,7 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_icccm.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +33,7 @@
 #include <poll.h>
 #include <set>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -193,7 +200,15 @@ private:
                 auto* m = reinterpret_cast<xcb_client_message_event_t*>(e);
                 if (m->type == atom("WM_PROTOCOLS") &&
                     m->data.data32[0] == atom("WM_DELETE_WINDOW")) {
-                    reply("closed " + std::to_string(m->window));
+                    std::string line = "closed " + std::to_string(m->window);
+                    const auto changed = m_changedAt.find(m->window);
+                    if (changed != m_changedAt.end()) {
+                        const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
+                            std::chrono::steady_clock::now() - changed->second);
+                        line += "\t" + std::to_string(us.count());
+                        m_changedAt.erase(changed);
+                    }
+                    reply(line);
                     if (m_ignoreClose.count(m->window) == 0) {
                         m_destroyedOnClose.insert(m->window);
                         xcb_destroy_window(m_c, m->window);
@@ -315,11 +330,15 @@ private:
             xcb_icccm_wm_hints_set_iconic(&hints);
             xcb_icccm_set_wm_hints(m_c, w, &hints);
         }
-        if (map)
+        if (map) {
+            m_changedAt[w] = std::chrono::steady_clock::now();
             xcb_map_window(m_c, w);
+        }
         sync();
+        // A window closed (and destroyed) before the manager was seen to take it on was
+        // still made.
         if (map && !overrideRedirect && parent == m_screen->root && managerRunning() &&
-            !waitManaged(w)) {
+            !waitManaged(w) && m_destroyedOnClose.count(w) == 0) {
             reply("error not managed");
             return;
         }
@@ -367,6 +386,32 @@ private:
         reply("stormed " + std::to_string(made));
     }
 
+    // Changes the window's title perSecond times a second, each change flushed on its own,
+    // so that every one reaches the server (and its watchers) as it is made.
+    void flicker(xcb_window_t w, long ms, long perSecond, const std::vector<std::string>& titles) {
+        const auto start = std::chrono::steady_clock::now();
+        const auto deadline = start + std::chrono::milliseconds(ms);
+        const auto step = std::chrono::microseconds(1000000 / std::max(perSecond, 1L));
+        long changes = 0;
+        while (true) {
+            const auto due = start + step * changes;
+            if (due >= deadline)
+                break;
+            std::this_thread::sleep_until(due);
+            setText(w, atom("_NET_WM_NAME"), atom("UTF8_STRING"),
+                    titles[static_cast<size_t>(changes) % titles.size()]);
+            ++changes;
+            if (changes % 32 == 0)
+                sync();
+            xcb_flush(m_c);
+            drainEvents();
+            if (xcb_connection_has_error(m_c))
+                return;
+        }
+        sync();
+        reply("flickered " + std::to_string(changes));
+    }
+
     bool command(const std::string& line) {
         const std::vector<std::string> f = split(line, '\t');
         const std::string& verb = f[0];
@@ -376,6 +421,7 @@ private:
             make(f);
         } else if (verb == "set" && f.size() >= 2) {
             const xcb_window_t w = static_cast<xcb_window_t>(std::stoul(f[1]));
+            m_changedAt[w] = std::chrono::steady_clock::now();
             for (size_t i = 2; i < f.size(); ++i) {
                 const size_t eq = f[i].find('=');
                 if (eq != std::string::npos)
@@ -390,6 +436,9 @@ private:
         } else if (verb == "sync") {
             sync();
             reply("done");
+        } else if (verb == "flicker" && f.size() >= 5) {
+            flicker(static_cast<xcb_window_t>(std::stoul(f[1])), std::stol(f[2]), std::stol(f[3]),
+                    std::vector<std::string>(f.begin() + 4, f.end()));
         } else if (verb == "storm" && f.size() >= 2) {
             storm(std::stol(f[1]), f.size() >= 3 && f[2] == "managed");
         } else {
@@ -404,6 +453,8 @@ private:
     std::map<std::string, xcb_atom_t> m_atoms;
     std::set<xcb_window_t> m_ignoreClose;
     std::set<xcb_window_t> m_destroyedOnClose;
+    // When each window was last mapped or changed, until its next close request.
+    std::map<xcb_window_t, std::chrono::steady_clock::time_point> m_changedAt;
 };
 
 } // namespace

@@ -1,0 +1,157 @@
+// The patrol on window changes, in a runner process of its own with a real event loop, on
+// private displays bare and with openbox. The close requests' delays are measured by the
+// window's own process, from the moment it maps the window or changes its title.
+#include "platform/x11/PatrolRunner.h"
+#include "platform/x11/X11DisplayFixture.h"
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The goal is tens of milliseconds; a shared test machine gets room up to this.
+constexpr double kBoundMs = 200;
+
+class X11CloseAtOnceTest : public X11DisplayFixture {};
+
+// Without its timer the runner can only close a window because it heard of the change.
+PatrolRunner::Options onChangesOnly() {
+    return {.keywords = {"KEY"}, .timer = false, .listen = true};
+}
+
+TEST_P(X11CloseAtOnceTest, ANewWindowWithAKeywordIsAskedToCloseAtOnce) {
+    PatrolRunner runner(onChangesOnly());
+    ASSERT_TRUE(runner.ok());
+    for (int trial = 0; trial < 3; ++trial) {
+        ASSERT_TRUE(runner.restedStats()) << trial;
+        const uint32_t w = maker->make({"name=new KEY window " + std::to_string(trial)});
+        ASSERT_NE(w, 0u) << trial;
+        const auto latency = maker->waitCloseLatency(w, 5000);
+        ASSERT_TRUE(latency) << "trial " << trial;
+        EXPECT_LT(*latency, kBoundMs) << "trial " << trial;
+    }
+}
+
+struct TitleCase {
+    const char* name;
+    std::string calm;
+    std::string keyed;
+};
+
+TEST_P(X11CloseAtOnceTest, AWindowWhoseTitleGainsAKeywordIsAskedToCloseAtOnce) {
+    const std::vector<TitleCase> cases = {
+        {"_NET_WM_NAME", "name=calm", "name=now with KEY"},
+        {"WM_NAME", "wmname=calm", "wmname=now with KEY"},
+    };
+    PatrolRunner runner(onChangesOnly());
+    ASSERT_TRUE(runner.ok());
+    for (const TitleCase& c : cases)
+        for (int trial = 0; trial < 3; ++trial) {
+            const uint32_t w = maker->make({c.calm});
+            ASSERT_NE(w, 0u) << c.name;
+            // The runner has looked at the new window and found nothing to do, and the change
+            // comes after a quiet spell.
+            ASSERT_TRUE(runner.restedStats()) << c.name;
+            EXPECT_EQ(maker->closeCount(w), 0) << c.name;
+            ASSERT_TRUE(maker->set(w, {c.keyed + " " + std::to_string(trial)})) << c.name;
+            const auto latency = maker->waitCloseLatency(w, 5000);
+            ASSERT_TRUE(latency) << c.name << " trial " << trial;
+            EXPECT_LT(*latency, kBoundMs) << c.name << " trial " << trial;
+        }
+}
+
+TEST_P(X11CloseAtOnceTest, BothTitlePropertiesChangingTogetherLeadToOnePass) {
+    PatrolRunner runner(onChangesOnly());
+    ASSERT_TRUE(runner.ok());
+    const uint32_t w = maker->make({"name=calm", "wmname=calm"});
+    ASSERT_NE(w, 0u);
+    for (int trial = 0; trial < 3; ++trial) {
+        const auto before = runner.settledStats();
+        ASSERT_TRUE(before);
+        ASSERT_TRUE(maker->set(w, {"name=still calm " + std::to_string(trial),
+                                   "wmname=still calm " + std::to_string(trial)}));
+        // The server has sent both reports before it answers the question that settles.
+        std::optional<PatrolRunner::Stats> after;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        do
+            after = runner.settledStats();
+        while (after && after->extraPasses == before->extraPasses &&
+               std::chrono::steady_clock::now() < deadline);
+        ASSERT_TRUE(after);
+        EXPECT_EQ(after->extraPasses, before->extraPasses + 1) << "trial " << trial;
+    }
+}
+
+TEST_P(X11CloseAtOnceTest, AWindowThatRefusesStillGetsARequestEveryHalfSecond) {
+    PatrolRunner runner({.keywords = {"KEY"}, .timer = true, .listen = true});
+    ASSERT_TRUE(runner.ok());
+    const uint32_t w = maker->make({"name=stubborn KEY", "onclose=ignore"});
+    ASSERT_NE(w, 0u);
+    const auto latency = maker->waitCloseLatency(w, 5000);
+    ASSERT_TRUE(latency);
+    EXPECT_LT(*latency, kBoundMs);
+    const auto before = runner.settledStats();
+    ASSERT_TRUE(before);
+    const int firstCount = maker->closeCount(w);
+    const auto start = std::chrono::steady_clock::now();
+    // Four more requests come from the timer alone: no change, no extra pass.
+    const auto deadline = start + std::chrono::seconds(10);
+    while (maker->closeCount(w) < firstCount + 4 && std::chrono::steady_clock::now() < deadline)
+        maker->waitClosed(0, 20);
+    const double elapsedMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(maker->closeCount(w), firstCount + 4);
+    EXPECT_GT(elapsedMs, 1400);
+    EXPECT_LT(elapsedMs, 3500);
+    const auto after = runner.settledStats();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->extraPasses, before->extraPasses);
+    EXPECT_GE(after->timerPasses, before->timerPasses + 4);
+}
+
+TEST_P(X11CloseAtOnceTest, ATitleChangingAThousandTimesASecondCannotMakeThePatrolSpin) {
+    PatrolRunner runner({.keywords = {"KEY"}, .timer = true, .listen = true});
+    ASSERT_TRUE(runner.ok());
+    const uint32_t w = maker->make({"name=flicker", "onclose=ignore"});
+    ASSERT_NE(w, 0u);
+    const auto before = runner.settledStats();
+    ASSERT_TRUE(before);
+
+    constexpr int kMs = 3000;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(maker->startFlicker(w, kMs, 1000, {"flicker KEY", "flicker calm"}));
+    // The runner's event loop answers at once all along.
+    double slowestPing = 0;
+    int pings = 0;
+    long changes = -1;
+    while (changes < 0 && std::chrono::steady_clock::now() - start < std::chrono::seconds(30)) {
+        const auto ping = runner.ping();
+        ASSERT_TRUE(ping);
+        slowestPing = std::max(slowestPing, *ping);
+        ++pings;
+        changes = maker->finishFlicker(20);
+    }
+    const double elapsedS =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_GT(changes, 0);
+    const auto after = runner.settledStats();
+    ASSERT_TRUE(after);
+    const auto extra = after->extraPasses - before->extraPasses;
+
+    // Most of the 3,000 changes reached the server, and the patrol heard of them.
+    EXPECT_GT(changes, 1500);
+    EXPECT_GT(maker->closeCount(w), 0);
+    EXPECT_GE(extra, 10u);
+    // At most 20 extra passes in any second.
+    EXPECT_LE(static_cast<double>(extra), 20 * elapsedS + 1) << "in " << elapsedS << " s";
+    // The timer went on as well.
+    EXPECT_GE(after->timerPasses - before->timerPasses, 4u);
+    EXPECT_GT(pings, 20);
+    EXPECT_LT(slowestPing, 250) << pings << " pings";
+}
+
+INSTANTIATE_TEST_SUITE_P(Display, X11CloseAtOnceTest, ::testing::Values(false, true), managerName);
+
+} // namespace
