@@ -39,6 +39,15 @@ std::chrono::milliseconds PatrolScheduler::waitTime() const {
     return std::chrono::ceil<std::chrono::milliseconds>(earliest - now);
 }
 
+int PatrolScheduler::available() const {
+    const auto now = m_clock();
+    const auto base = std::max(m_fullAt, now);
+    if (now + kAhead < base)
+        return 0;
+    const auto count = (now + kAhead - base) / kInterval + 1;
+    return static_cast<int>(std::min<decltype(count)>(count, kBurst));
+}
+
 void PatrolScheduler::arm(std::chrono::milliseconds delay) {
     if (!m_timer.isActive() || delay.count() == 0)
         m_timer.start(static_cast<int>(delay.count()));

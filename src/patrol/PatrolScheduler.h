@@ -19,7 +19,7 @@ public:
     // another without a pause; a steady stream of changes gets an even
     // kMaxPerSecond - kBurst passes a second.
     static constexpr int kMaxPerSecond = 20;
-    static constexpr int kBurst = 4;
+    static constexpr int kBurst = 6;
 
     explicit PatrolScheduler(std::function<void()> pass,
                              Clock clock = &std::chrono::steady_clock::now);
@@ -35,6 +35,9 @@ public:
     std::uint64_t passes() const { return m_passes; }
     // How long the pending pass still waits for its turn; zero when it may run now.
     std::chrono::milliseconds waitTime() const;
+    // How many passes may run now one after another without waiting: kBurst after a quiet
+    // spell, fewer while a stream of changes uses them up.
+    int available() const;
 
 private:
     using Duration = std::chrono::steady_clock::duration;
