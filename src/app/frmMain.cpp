@@ -83,11 +83,17 @@ frmMain::frmMain(MainWindowServices services, QWidget* parent)
     KillWindows->setTimerType(Qt::PreciseTimer);
     connect(KillWindows, &QTimer::timeout, this, &frmMain::KillWindows_Timer);
     KillWindows->start();
+    // Between ticks, a window that appears or changes its title is looked at as soon as
+    // the platform reports it; the timer still asks the windows that stay every 500 ms.
+    m_extraPasses = std::make_unique<PatrolScheduler>([this] { m_pass->run(); });
+    m_services.windows.setChangeListener([this] { m_extraPasses->changed(); });
 
     Form_Load();
 }
 
 frmMain::~frmMain() {
+    // The window system outlives the window.
+    m_services.windows.setChangeListener({});
     delete m_about.data();
 }
 

@@ -4,6 +4,7 @@
 #include "app/MainWindowServices.h"
 #include "keywords/ListFile.h"
 #include "patrol/PatrolPass.h"
+#include "patrol/PatrolScheduler.h"
 #include "patrol/WindowSearch.h"
 
 #include <QPointer>
@@ -100,6 +101,8 @@ private:
 
     std::unique_ptr<KeyListAdapter> m_keyList;
     std::unique_ptr<PatrolPass> m_pass;
+    // The same pass, run at once when the platform reports a new window or a new title.
+    std::unique_ptr<PatrolScheduler> m_extraPasses;
     QPushButton* m_defaultButton = nullptr;
     QPointer<frmAbout> m_about;
     bool m_keepStoreAside = false; // KeyList.dat could not be read at load
