@@ -12,6 +12,7 @@
 namespace {
 
 constexpr uint32_t kSourceIndicationPager = 2;
+constexpr qsizetype kMaxWatched = 16384;
 
 bool resourceExtensionUsable(xcb_connection_t* c) {
     const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_res_id);
@@ -109,13 +110,19 @@ void X11WindowSystem::processEvents() {
     // One read of the socket at most: a flood of events then comes in batches, and the
     // event loop runs between them (the notifier fires again while data is left).
     xcb_generic_event_t* event = xcb_poll_for_event(m_connection);
-    while (event) {
-        changed = noteEvent(*event) || changed;
-        std::free(event);
+    while (true) {
+        while (event) {
+            changed = noteEvent(*event) || changed;
+            std::free(event);
+            event = xcb_poll_for_queued_event(m_connection);
+        }
+        if (!std::exchange(m_watchUnflushed, false))
+            break;
+        // A flush may read what has arrived meanwhile, off the socket and out of the
+        // notifier's sight: that is handled here too.
+        xcb_flush(m_connection);
         event = xcb_poll_for_queued_event(m_connection);
     }
-    if (std::exchange(m_watchUnflushed, false))
-        xcb_flush(m_connection);
     checkConnection();
     if (changed && m_onChange && !m_lost) {
         // A copy, so that a listener that replaces itself is not destroyed while it runs.
@@ -222,6 +229,11 @@ bool X11WindowSystem::noteEvent(const xcb_generic_event_t& event) {
 void X11WindowSystem::watch(xcb_window_t window) {
     if (m_watched.contains(window))
         return;
+    // The set only spares repeated requests: a selection stays with its window on the
+    // server. Between enumerations (none runs while the list is empty) it holds every
+    // window made meanwhile, so it is bounded by starting afresh.
+    if (m_watched.size() >= kMaxWatched)
+        m_watched.clear();
     m_watched.insert(window);
     // Only this connection's own selection on the window changes; its program's is its own.
     const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
@@ -242,9 +254,8 @@ void X11WindowSystem::watchWindows(const X11Snapshot& snapshot) {
         present.insert(window.window);
         watch(window.window);
     }
+    // The next processEvents() sends the selections.
     m_watched = std::move(present);
-    if (std::exchange(m_watchUnflushed, false))
-        xcb_flush(m_connection);
 }
 
 void X11WindowSystem::EnumWindows(const std::function<bool(WindowHandle)>& proc) {

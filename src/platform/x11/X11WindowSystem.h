@@ -80,7 +80,8 @@ private:
     bool noteEvent(const xcb_generic_event_t& event);
     // Whether the server sent the event after the latest enumeration had begun.
     bool afterCover(const xcb_generic_event_t& event) const;
-    // Hears of the title changes of the windows of the snapshot not yet watched.
+    // Hears of the title changes of the windows of the snapshot not yet watched; the
+    // requests go out with the next processEvents().
     void watchWindows(const X11Snapshot& snapshot);
     void watch(xcb_window_t window);
     bool managerRunning() const { return m_last && m_last->managerRunning(); }
