@@ -63,7 +63,7 @@ TEST_P(X11ProgramTest, ClosesRealWindowsByItsKeywordList) {
                               (env.work() + "/program.log").toStdString()));
     ASSERT_TRUE(waitForTitle(*windows, QString::fromUtf8("墨枫哨兵 1.00")));
 
-    // A window that gains the keyword while the program runs is closed at its next tick.
+    // A window with the keyword that comes while the program runs is closed.
     ChildProcess target;
     ASSERT_TRUE(
         target.start({"xmessage", "-title", "a KEYWORD message", "closing"}, {}, -1, "/dev/null"));
