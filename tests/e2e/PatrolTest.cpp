@@ -88,10 +88,8 @@ TEST_F(Patrol, WindowsWithAKeywordCloseWithinASecondAndTheOthersStay) {
 }
 
 // An X toolkit program given a title on its command line in a UTF-8 locale publishes it
-// only as COMPOUND_TEXT, where most Han characters come as JIS X 0208 segments. Disabled
-// until the X11 backend decodes those segments: the title now reads as question marks,
-// and the window stays.
-TEST_F(Patrol, DISABLED_ChineseTitleGivenOnTheCommandLineCloses) {
+// only as COMPOUND_TEXT, where most Han characters come as JIS X 0208 segments.
+TEST_F(Patrol, ChineseTitleGivenOnTheCommandLineCloses) {
     writeKeyList(kListHeader + kKeywords);
     ChildProcess sentinel;
     start(sentinel);

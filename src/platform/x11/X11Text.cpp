@@ -12,7 +12,7 @@ QByteArray upToNul(const QByteArray& bytes) {
 }
 
 // The character sets a COMPOUND_TEXT segment can be in, as far as this reader knows them.
-enum class Charset { Ascii, LatinRight, Gb2312, Unknown1, Unknown2 };
+enum class Charset { Ascii, LatinRight, Gb2312, Jisx0208, Ksc5601, Unknown1, Unknown2 };
 
 constexpr char kEsc = 0x1b;
 constexpr unsigned char kCsi = 0x9b;
@@ -24,13 +24,30 @@ bool isFinal(unsigned char b) {
     return b >= 0x30 && b <= 0x7e;
 }
 
+// Chinese, Japanese and Korean double-byte sets all hold the common Chinese characters;
+// Xlib writes a title in whichever the locale names first.
+Charset doubleByteSet(unsigned char final) {
+    switch (final) {
+    case 'A':
+        return Charset::Gb2312;
+    case 'B':
+        return Charset::Jisx0208;
+    case 'C':
+        return Charset::Ksc5601;
+    default:
+        return Charset::Unknown2;
+    }
+}
+
 constexpr const char* kCodePage = "GBK";
 
 } // namespace
 
 X11Text::X11Text()
     : m_encoder(kCodePage, QStringConverter::Flag::Stateless),
-      m_decoder(kCodePage, QStringConverter::Flag::Stateless) {}
+      m_decoder(kCodePage, QStringConverter::Flag::Stateless),
+      m_eucJp("EUC-JP", QStringConverter::Flag::Stateless),
+      m_eucKr("EUC-KR", QStringConverter::Flag::Stateless) {}
 
 QString X11Text::decode(const QByteArray& bytes, Encoding encoding) {
     const QByteArray text = upToNul(bytes);
@@ -88,9 +105,9 @@ QString X11Text::decodeCompoundText(const QByteArray& input) {
             else if (intermediates == ")" || intermediates == "-")
                 gr = final == 'A' && intermediates == "-" ? Charset::LatinRight : Charset::Unknown1;
             else if (intermediates == "$(")
-                gl = final == 'A' ? Charset::Gb2312 : Charset::Unknown2;
+                gl = doubleByteSet(final);
             else if (intermediates == "$)")
-                gr = final == 'A' ? Charset::Gb2312 : Charset::Unknown2;
+                gr = doubleByteSet(final);
             continue;
         }
         if (b == kCsi) {
@@ -124,11 +141,16 @@ QString X11Text::decodeCompoundText(const QByteArray& input) {
             ++i;
             break;
         case Charset::Gb2312:
+        case Charset::Jisx0208:
+        case Charset::Ksc5601:
             if (i + 1 < n) {
-                // The pair in EUC form (both high bits set), as code page 936 reads it.
+                // The pair in EUC form (both high bits set), as the set's EUC decoder reads it.
                 const char pair[2] = {static_cast<char>(b | 0x80),
                                       static_cast<char>(at(i + 1) | 0x80)};
-                out += m_decoder.decode(QByteArrayView(pair, 2));
+                QStringDecoder& decoder = set == Charset::Gb2312     ? m_decoder
+                                          : set == Charset::Jisx0208 ? m_eucJp
+                                                                     : m_eucKr;
+                out += decoder.decode(QByteArrayView(pair, 2));
             } else
                 out += QLatin1Char('?');
             i += 2;

@@ -36,4 +36,7 @@ private:
 
     QStringEncoder m_encoder;
     QStringDecoder m_decoder;
+    // The other double-byte sets a COMPOUND_TEXT title may use for Chinese characters.
+    QStringDecoder m_eucJp;
+    QStringDecoder m_eucKr;
 };
