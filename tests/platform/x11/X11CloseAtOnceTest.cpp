@@ -183,7 +183,9 @@ TEST_P(X11CloseAtOnceTest, AStormOfWindowsKeepsThePatrolResponsiveAndWithinItsPa
     const auto extra = after->extraPasses - before->extraPasses;
     EXPECT_GE(extra, 5u);
     EXPECT_LE(static_cast<double>(extra), 20 * elapsedS + 1) << "in " << elapsedS << " s";
-    EXPECT_LT(slowestPing, 250);
+    // A pass waits for a server that the storm floods, so one answer may wait for a slow
+    // pass; never for passes run back to back.
+    EXPECT_LT(slowestPing, 1000);
     EXPECT_EQ(maker->closeCount(steady), 0);
     // And the patrol is as quick as before.
     ASSERT_TRUE(runner.restedStats());
