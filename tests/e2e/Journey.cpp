@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <thread>
@@ -110,11 +111,13 @@ qint64 Journey::timeToClose(const std::function<void()>& startTarget, int timeou
     startTarget();
     const std::optional<WindowWatch::Managed> managed = watch.nextManaged(timeoutMs);
     if (!managed)
-        return -2;
+        return watch.createdWindowVanished() ? 0 : -2;
     const std::optional<uint32_t> gone = watch.nextGone(managed->window, timeoutMs);
     if (!gone)
         return -1;
-    return static_cast<qint64>(*gone - managed->time);
+    // The server stamps the listing and the removal; a close within the same millisecond or
+    // two can read as slightly before the listing.
+    return std::max<qint64>(0, static_cast<qint64>(*gone) - static_cast<qint64>(managed->time));
 }
 
 void Journey::writeKeyList(const QByteArray& bytes) const {

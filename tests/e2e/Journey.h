@@ -56,7 +56,8 @@ protected:
     void startXmessage(ChildProcess& p, const QString& title);
     // Milliseconds, by the X server's clock, from the moment the window manager takes on
     // the window that startTarget opens to the moment it has gone; -1 when it did not go
-    // within the timeout, -2 when no window came.
+    // within the timeout, -2 when no window came; 0 when it was gone before the manager
+    // could even list it.
     qint64 timeToClose(const std::function<void()>& startTarget, int timeoutMs = 10000);
 
     void writeKeyList(const QByteArray& bytes) const;

@@ -103,6 +103,18 @@ std::optional<WindowWatch::Managed> WindowWatch::nextManaged(int timeoutMs) {
     return std::nullopt;
 }
 
+bool WindowWatch::createdWindowVanished() {
+    for (const xcb_window_t w : m_created) {
+        xcb_get_window_attributes_reply_t* reply = xcb_get_window_attributes_reply(
+            m_connection, xcb_get_window_attributes(m_connection, w), nullptr);
+        const bool gone = reply == nullptr;
+        free(reply);
+        if (gone)
+            return true;
+    }
+    return false;
+}
+
 void WindowWatch::watchTitle(xcb_window_t window) {
     const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(m_connection, window, XCB_CW_EVENT_MASK, &mask);

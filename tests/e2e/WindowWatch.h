@@ -31,6 +31,9 @@ public:
     void watchTitle(xcb_window_t window);
     // The server time of the window's next title change.
     std::optional<uint32_t> nextTitleChange(xcb_window_t window, int timeoutMs);
+    // True when a window created since the watch began is already gone again, before the
+    // manager listed it: a close faster than the manager's own work.
+    bool createdWindowVanished();
     // The server time at which the manager's client list first leaves the window out.
     std::optional<uint32_t> nextGone(xcb_window_t window, int timeoutMs);
 
