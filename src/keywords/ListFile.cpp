@@ -5,27 +5,23 @@
 #include "keywords/ListHeader.h"
 #include "keywords/ListLineReader.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 
-#include <filesystem>
-#include <system_error>
+#include <cstdio>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 // Enough bytes of a first line for its first nine characters, whatever their widths.
 constexpr qsizetype kHeadBytes = 64;
 // Lines are decoded in batches of about this many bytes.
 constexpr qsizetype kBatchBytes = 256 * 1024;
-constexpr qsizetype kCopyPiece = 64 * 1024;
 constexpr char kCr = '\r';
-
-// Only the mode bits: the "User" flags describe the caller's access, and giving them back
-// to setPermissions would add bits the file never had.
-constexpr QFileDevice::Permissions kModeBits =
-    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-    QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
-    QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
 
 QString message(const char* utf8) {
     return QString::fromUtf8(utf8);
@@ -54,16 +50,55 @@ QStringList decodeLines(const QByteArray& joined, qsizetype count) {
 }
 
 // Empty lines and lines already in the list (those added from this file included) are
-// skipped; every other line is appended.
-void mergeLines(const QByteArray& joined, qsizetype count, KeywordList& list) {
+// skipped; every other line is appended while the list has room. False when a line found
+// the list full.
+bool mergeLines(const QByteArray& joined, qsizetype count, KeywordList& list) {
     for (const QString& line : decodeLines(joined, count)) {
-        if (!line.isEmpty() && !list.contains(line))
-            list.append(line);
+        if (line.isEmpty() || list.contains(line))
+            continue;
+        if (list.count() >= ListFile::kMaxKeywords)
+            return false;
+        list.append(line);
     }
+    return true;
 }
 
-std::filesystem::path fsPath(const QString& path) {
-    return std::filesystem::path(path.toStdU16String());
+// Opens a regular file for reading, and nothing else: a pipe or a device could block for
+// ever, and with Refuse a link is not followed. The check is made on the opened file, so
+// the name cannot be swapped between the check and the read.
+bool openRegular(const QString& path, ListFile::Links links, QFile& file) {
+    int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
+    if (links == ListFile::Links::Refuse)
+        flags |= O_NOFOLLOW;
+    const int fd = ::open(QFile::encodeName(path).constData(), flags);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    return file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
+}
+
+// The file a save replaces: the path itself, or with Follow the file its link names.
+QString replaceTarget(const QString& path, ListFile::Links links) {
+    const QFileInfo info(path);
+    if (links == ListFile::Links::Refuse || !info.isSymLink())
+        return path;
+    const QString resolved = info.canonicalFilePath();
+    return resolved.isEmpty() ? info.symLinkTarget() : resolved;
+}
+
+// The mode of the new file: the old regular file's, made writable by its owner; for a new
+// file what creating it would give under the umask.
+mode_t newFileMode(const QString& target) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(target).constData(), &st) == 0 && S_ISREG(st.st_mode))
+        return (st.st_mode & 07777) | S_IWUSR;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
 }
 } // namespace
 
@@ -79,8 +114,8 @@ bool ListFile::FileExists(const QString& path) const {
 QString ListFile::GetListVersion(const QString& path, bool* ok) const {
     QString version;
     bool read = false;
-    QFile file(path);
-    if (QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    QFile file;
+    if (openRegular(path, Links::Follow, file)) {
         ListLineReader reader(file);
         QByteArray head;
         if (reader.peek(head, kHeadBytes) == ListLineReader::Status::Line) {
@@ -98,10 +133,15 @@ ListFile::ReadResult ListFile::cannotOpen() {
     return ReadResult::CannotOpen;
 }
 
-ListFile::ReadResult ListFile::InputList(const QString& path, KeywordList& list) {
-    // Only a regular file: opening a pipe or a device could block for ever.
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+ListFile::ReadResult ListFile::tooMany() {
+    m_prompts.MsgBox(message("关键字列表最多只能容纳 32767 个关键字，文件中其余的关键字没有读入。"),
+                     Msg::OkOnly | Msg::Exclamation, AppInfo::title());
+    return ReadResult::TooMany;
+}
+
+ListFile::ReadResult ListFile::InputList(const QString& path, KeywordList& list, Links links) {
+    QFile file;
+    if (!openRegular(path, links, file))
         return cannotOpen();
     return InputListFrom(file, list);
 }
@@ -143,8 +183,10 @@ ListFile::ReadResult ListFile::InputListFrom(QIODevice& device, KeywordList& lis
         } else {
             batch.truncate(batchSize); // drop what an error left of the lost line
         }
-        // What was read before an error stays in the list.
-        mergeLines(batch, batchLines, list);
+        // What was read before an error stays in the list; a full list ends the reading, so
+        // a huge file costs no more than what is kept.
+        if (!mergeLines(batch, batchLines, list))
+            return tooMany();
         batch.resize(0);
         batchLines = 0;
         if (status == Status::End)
@@ -165,70 +207,51 @@ QByteArray ListFile::ListBytes(const KeywordList& list) {
     return Codec936::encode(text);
 }
 
-bool ListFile::OutputList(const QString& path, const KeywordList& list) {
-    if (replaceFile(path, ListBytes(list)))
+bool ListFile::OutputList(const QString& path, const KeywordList& list, Links links) {
+    if (replaceFile(path, ListBytes(list), links))
         return true;
     m_prompts.MsgBox(message("导出列表失败！无法创建文件。"), Msg::OkOnly | Msg::Critical,
                      AppInfo::title());
     return false;
 }
 
-bool ListFile::replaceFile(const QString& path, const QByteArray& bytes) {
-    const QFileInfo old(path); // through a symbolic link: the link stays, its target changes
-    const bool existed = old.isFile();
-    const QFileDevice::Permissions oldMode = old.permissions() & kModeBits;
-    // A read-only old file is replaced like any other; the temporary file cannot be set
-    // over it while it is not writable.
-    bool loosened = false;
-    if (existed && !(oldMode & QFileDevice::WriteOwner))
-        loosened = QFile::setPermissions(path, oldMode | QFileDevice::WriteOwner);
+bool ListFile::replaceFile(const QString& path, const QByteArray& bytes, Links links) {
+    struct stat st {};
+    // A folder is never replaced; anything else at the name (a read-only file, a link) is.
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        return false;
+    return writeBeside(replaceTarget(path, links), bytes);
+}
 
-    bool ok = false;
-    {
-        QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly)) {
-            if (existed)
-                file.setPermissions(oldMode | QFileDevice::WriteOwner);
-            // The flush is checked here: a write error of the last buffered bytes would
-            // otherwise go unseen by the commit, which then puts a cut file in place.
-            ok = m_steps.write(file, bytes) && file.flush() && m_steps.commit(file);
-        }
-    }
-    if (!ok && loosened)
-        QFile::setPermissions(path, oldMode);
+bool ListFile::writeBeside(const QString& target, const QByteArray& bytes) {
+    const QFileInfo info(target);
+    QByteArray name = QFile::encodeName(info.absolutePath() + QLatin1Char('/') + info.fileName() +
+                                        QStringLiteral(".XXXXXX"));
+    // mkostemp creates a new file of its own and never opens an existing name or a link.
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const QString temporary = QFile::decodeName(name);
+    QFile file;
+    bool ok =
+        ::fchmod(fd, newFileMode(target)) == 0 &&
+        file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
+    if (ok)
+        ok = m_steps.write(file, bytes) && m_steps.commit(file, temporary, target);
+    if (!file.isOpen())
+        ::close(fd);
+    file.close();
+    if (!ok)
+        ::unlink(name.constData());
     return ok;
 }
 
-bool ListFile::copyFile(const QString& from, const QString& to) {
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return false;
-    const QFileDevice::Permissions mode = source.permissions() & kModeBits;
-    QSaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly))
-        return false;
-    target.setPermissions(mode | QFileDevice::WriteOwner);
-    for (;;) {
-        const QByteArray piece = source.read(kCopyPiece);
-        if (piece.isEmpty()) {
-            if (source.error() != QFileDevice::NoError)
-                return false;
-            break;
-        }
-        if (!m_steps.write(target, piece))
-            return false;
-    }
-    return target.flush() && m_steps.commit(target);
-}
-
 bool ListFile::KeepAside(const QString& path) {
-    if (!QFileInfo(path).isFile())
+    struct stat st {};
+    const QByteArray native = QFile::encodeName(path);
+    if (::lstat(native.constData(), &st) != 0 || S_ISDIR(st.st_mode))
         return false;
-    const QString backup = path + QStringLiteral(".bak");
-    if (copyFile(path, backup))
-        return true;
-    // Moving needs neither read access nor room for a second copy.
-    std::error_code error;
-    std::filesystem::rename(fsPath(path), fsPath(backup), error);
-    return !error;
+    // Moving needs neither read access nor room for a second copy, and never opens the file.
+    const QByteArray backup = QFile::encodeName(path + QStringLiteral(".bak"));
+    return std::rename(native.constData(), backup.constData()) == 0;
 }

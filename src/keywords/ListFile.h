@@ -15,7 +15,14 @@
 // and then takes the old file's place, so a failed save never harms the old file.
 class ListFile {
 public:
-    enum class ReadResult { Ok, CannotOpen, NotRecognised, NewerVersion };
+    // TooMany: the list filled up before the file's last new keyword.
+    enum class ReadResult { Ok, CannotOpen, NotRecognised, NewerVersion, TooMany };
+    // How a symbolic link at the path is taken. A file the user names (import, export) is
+    // read and written through its link; the program's own store never is, since whoever
+    // may write its folder could point it at any file the program's user may write.
+    enum class Links { Follow, Refuse };
+    // The most keywords the list holds: its entries are addressed by a 16-bit signed index.
+    static constexpr int kMaxKeywords = 32767;
 
     explicit ListFile(Prompts& prompts);
     // With the steps a test wants to fail; they must outlive this object.
@@ -28,18 +35,20 @@ public:
     QString GetListVersion(const QString& path, bool* ok = nullptr) const;
     // Merges the file into the list; shows its own messages. The result tells the caller
     // how it went (the main window keeps an unreadable KeyList.dat aside before saving).
-    ReadResult InputList(const QString& path, KeywordList& list);
+    // Refuse: a link at the path cannot be opened.
+    ReadResult InputList(const QString& path, KeywordList& list, Links links = Links::Follow);
     // The same on bytes from an open device.
     ReadResult InputListFrom(QIODevice& device, KeywordList& list);
     // Replaces the file with the header and every entry; shows its own message on failure.
     // Returns true when the new file is in place. A read-only old file is replaced; the new
-    // file keeps the old one's permissions, made writable by its owner.
-    bool OutputList(const QString& path, const KeywordList& list);
+    // file keeps the old one's permissions, made writable by its owner. Follow: a link at
+    // the path stays and its target is replaced; Refuse: the link itself is replaced.
+    bool OutputList(const QString& path, const KeywordList& list, Links links = Links::Follow);
 
     // Keeps the file at path aside as path + ".bak" (replacing an older one), so that a
-    // store that could not be read survives the next save. Copies the bytes exactly; when no
-    // copy can be made (the file cannot be read, or there is no room), moves the file there
-    // instead. True when path + ".bak" now holds the file's bytes. Shows no message.
+    // store that could not be read survives the next save. Renames it, so its bytes and mode
+    // stay exactly as they were and a link there is moved, never read or written through.
+    // True when the file is now at path + ".bak". Shows no message.
     bool KeepAside(const QString& path);
 
     // The bytes OutputList writes for the list: the header line and each entry, each line
@@ -48,8 +57,9 @@ public:
 
 private:
     ReadResult cannotOpen();
-    bool replaceFile(const QString& path, const QByteArray& bytes);
-    bool copyFile(const QString& from, const QString& to);
+    ReadResult tooMany();
+    bool replaceFile(const QString& path, const QByteArray& bytes, Links links);
+    bool writeBeside(const QString& target, const QByteArray& bytes);
 
     Prompts& m_prompts;
     ListFileSteps m_ownSteps;

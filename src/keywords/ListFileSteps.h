@@ -1,7 +1,8 @@
 #pragma once
 
 #include <QByteArray>
-#include <QSaveFile>
+#include <QFile>
+#include <QString>
 
 // The steps by which a list file's new content takes the old one's place: written to a
 // temporary file in the same folder, then put over the old file in one rename. The real steps
@@ -11,8 +12,8 @@ public:
     virtual ~ListFileSteps() = default;
 
     // Writes the bytes to the open temporary file; false when not all of them were written.
-    virtual bool write(QSaveFile& file, const QByteArray& bytes);
-    // Puts the written temporary file in the target's place; false leaves the target as it
-    // was (the temporary file is dropped when the QSaveFile goes).
-    virtual bool commit(QSaveFile& file);
+    virtual bool write(QFile& file, const QByteArray& bytes);
+    // Puts the written temporary file, open as file, in the target's place; false leaves the
+    // target as it was (the caller then removes the temporary file).
+    virtual bool commit(QFile& file, const QString& temporary, const QString& target);
 };

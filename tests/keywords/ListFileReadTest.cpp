@@ -229,17 +229,61 @@ TEST_F(ListFileRead, SameFileTwiceAddsOnce) {
     EXPECT_TRUE(prompts.asked().isEmpty());
 }
 
-// Nothing read is dropped, however long the list: no cap at 32,767 entries.
-TEST_F(ListFileRead, LongListIsReadWhole) {
-    QStringList lines;
-    for (int i = 0; i < 40000; ++i)
-        lines.append(QStringLiteral("关键字%1").arg(i));
-    lines.append(lines.first()); // and a repeat at the very end
-    ASSERT_TRUE(F::write(path(), F::file(lines)));
+// The list holds at most 32,767 keywords (its index is a 16-bit signed number). A file with
+// more fills it and says so, and the rest of the file is not even read.
+TEST_F(ListFileRead, ListFillsUpAtItsIndexLimit) {
+    const auto numbered = [](int from, int count) {
+        QStringList lines;
+        for (int i = from; i < from + count; ++i)
+            lines.append(QStringLiteral("关键字%1").arg(i));
+        return lines;
+    };
+    const QString tooMany =
+        u("关键字列表最多只能容纳 32767 个关键字，文件中其余的关键字没有读入。");
+    const struct {
+        const char* name;
+        int before;
+        QStringList lines;
+        Result result;
+        int count;
+    } cases[] = {
+        // Repeats and empty lines take no room.
+        {"exactly full", 0, numbered(0, 32767) + numbered(0, 5) + QStringList{QString()},
+         Result::Ok, 32767},
+        {"one more", 0, numbered(0, 32768), Result::TooMany, 32767},
+        {"merging into a list", 32760, numbered(50000, 100), Result::TooMany, 32767},
+        {"a full list takes nothing new", 32767, numbered(40000, 1), Result::TooMany, 32767},
+        {"a full list reads its own lines", 32767, numbered(0, 10), Result::Ok, 32767},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        prompts.clear();
+        PlainKeywordList list(numbered(0, c.before));
+        ASSERT_TRUE(F::write(path(), F::file(c.lines)));
+        EXPECT_EQ(listFile.InputList(path(), list), c.result);
+        EXPECT_EQ(list.count(), c.count);
+        // The first keywords are the ones kept, in the file's order.
+        if (c.before == 0) {
+            EXPECT_EQ(list.entries(), c.lines.mid(0, c.count));
+        }
+        if (c.result == Result::TooMany) {
+            ASSERT_EQ(prompts.asked().size(), 1);
+            EXPECT_EQ(prompts.asked().first().text, tooMany);
+            EXPECT_EQ(prompts.asked().first().style, Msg::OkOnly | Msg::Exclamation);
+            EXPECT_EQ(prompts.asked().first().caption, u("墨枫哨兵"));
+        } else {
+            EXPECT_TRUE(prompts.asked().isEmpty());
+        }
+    }
+
+    // A huge file is left unread past the point where the list filled up.
+    QByteArray huge = F::file(numbered(0, 200000));
+    QBuffer device(&huge);
+    device.open(QIODevice::ReadOnly);
     PlainKeywordList list;
-    EXPECT_EQ(listFile.InputList(path(), list), Result::Ok);
-    lines.removeLast();
-    EXPECT_EQ(list.entries(), lines);
+    EXPECT_EQ(listFile.InputListFrom(device, list), Result::TooMany);
+    EXPECT_EQ(list.count(), 32767);
+    EXPECT_LT(device.pos(), huge.size() / 2);
 }
 
 // A first line that never ends (a large file of another kind) is refused from its start.

@@ -45,16 +45,16 @@ public:
     explicit FailingSteps(Where where, QString folder = {})
         : m_where(where), m_folder(std::move(folder)) {}
 
-    bool write(QSaveFile& file, const QByteArray& bytes) override {
+    bool write(QFile& file, const QByteArray& bytes) override {
         if (m_where == Where::Write) {
             file.write(bytes.left(bytes.size() / 2));
             return false;
         }
         return ListFileSteps::write(file, bytes);
     }
-    bool commit(QSaveFile& file) override {
+    bool commit(QFile& file, const QString& temporary, const QString& target) override {
         if (m_where != Where::Commit)
-            return ListFileSteps::commit(file);
+            return ListFileSteps::commit(file, temporary, target);
         for (const QString& name : F::names(m_folder))
             during.append({name, F::read(m_folder + QLatin1Char('/') + name)});
         // The temporary file may have no name yet; read it through its handle.
@@ -298,16 +298,16 @@ TEST_F(ListFileWrite, FullDiskLeavesTheOldFile) {
 
 class KeepAside : public ListFileWrite {};
 
-TEST_F(KeepAside, CopiesTheBytesBeside) {
+TEST_F(KeepAside, MovesTheBytesBeside) {
     const QByteArray unread = QByteArray("[墨枫哨兵9.99]\r\n\x81\xff stays\r\n");
     ASSERT_TRUE(F::write(path(), unread));
     ASSERT_TRUE(F::write(path(QStringLiteral("KeyList.dat.bak")), "an older copy"));
     EXPECT_TRUE(listFile.KeepAside(path()));
     EXPECT_EQ(F::read(path(QStringLiteral("KeyList.dat.bak"))), unread);
-    EXPECT_EQ(F::read(path()), unread);
+    EXPECT_FALSE(QFileInfo::exists(path()));
     EXPECT_TRUE(prompts.asked().isEmpty());
 
-    // The next save then replaces only the store.
+    // The next save then writes the store anew and leaves the copy.
     ASSERT_TRUE(listFile.OutputList(path(), PlainKeywordList(us({"new"}))));
     EXPECT_EQ(F::read(path(QStringLiteral("KeyList.dat.bak"))), unread);
     EXPECT_EQ(F::names(env.work()), (QStringList{"KeyList.dat", "KeyList.dat.bak"}));
@@ -328,14 +328,81 @@ TEST_F(KeepAside, NothingToKeep) {
     EXPECT_EQ(F::names(env.work()), QStringList{QStringLiteral("folder")});
 }
 
-TEST_F(KeepAside, MovesTheFileWhenNoCopyCanBeMade) {
+TEST_F(KeepAside, NeedsNoRoomAndNoReadAccess) {
     const QByteArray unread = "unreadable store";
     ASSERT_TRUE(F::write(path(), unread));
+    ASSERT_TRUE(QFile::setPermissions(path(), QFileDevice::WriteOwner));
     FailingSteps steps(FailingSteps::Where::Write);
     ListFile failing(prompts, steps);
     EXPECT_TRUE(failing.KeepAside(path()));
+    EXPECT_EQ(mode(path(QStringLiteral("KeyList.dat.bak"))), QFileDevice::WriteOwner);
+    ASSERT_TRUE(QFile::setPermissions(path(QStringLiteral("KeyList.dat.bak")), kReadOnly));
     EXPECT_EQ(F::read(path(QStringLiteral("KeyList.dat.bak"))), unread);
     EXPECT_FALSE(QFileInfo::exists(path()));
+}
+
+// Whoever may write the program's folder may plant links there; the program's own store and
+// its copy are never read or written through one, whoever runs the program.
+class StoreLinks : public ListFileWrite {
+protected:
+    QString victim() const { return path(QStringLiteral("victim")); }
+    QString bak() const { return path(QStringLiteral("KeyList.dat.bak")); }
+    void SetUp() override {
+        ASSERT_TRUE(F::write(victim(), "root:secret\n"));
+        ASSERT_TRUE(
+            QFile::setPermissions(victim(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    }
+    void expectVictimUntouched() const {
+        EXPECT_EQ(F::read(victim()), "root:secret\n");
+        EXPECT_EQ(mode(victim()), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+};
+
+TEST_F(StoreLinks, SaveReplacesALinkNotItsTarget) {
+    for (const QString& target : {victim(), path(QStringLiteral("missing"))}) {
+        SCOPED_TRACE(target.toStdString());
+        QFile::remove(path());
+        ASSERT_TRUE(QFile::link(target, path()));
+        EXPECT_TRUE(
+            listFile.OutputList(path(), PlainKeywordList(us({"new"})), ListFile::Links::Refuse));
+        EXPECT_FALSE(QFileInfo(path()).isSymLink());
+        EXPECT_EQ(F::read(path()), F::file(us({"new"})));
+        expectVictimUntouched();
+        EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("missing"))));
+    }
+}
+
+TEST_F(StoreLinks, ALinkIsAnUnreadableStore) {
+    ASSERT_TRUE(F::write(path(QStringLiteral("list.lst")), F::file(us({"planted"}))));
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("list.lst")), path()));
+    PlainKeywordList list;
+    EXPECT_EQ(listFile.InputList(path(), list, ListFile::Links::Refuse),
+              ListFile::ReadResult::CannotOpen);
+    EXPECT_TRUE(list.entries().isEmpty());
+    ASSERT_EQ(prompts.asked().size(), 1);
+    EXPECT_EQ(prompts.asked().first().text, u("无法打开文件"));
+    // A file the user names is read through its link as before.
+    EXPECT_EQ(listFile.InputList(path(), list), ListFile::ReadResult::Ok);
+    EXPECT_EQ(list.entries(), us({"planted"}));
+}
+
+TEST_F(StoreLinks, KeepAsideMovesLinksAndNeverWritesThroughThem) {
+    // The store is a link to the victim and the copy's name a link to it as well.
+    ASSERT_TRUE(QFile::link(victim(), path()));
+    ASSERT_TRUE(QFile::link(victim(), bak()));
+    EXPECT_TRUE(listFile.KeepAside(path()));
+    EXPECT_TRUE(QFileInfo(bak()).isSymLink());
+    EXPECT_FALSE(QFileInfo(path()).isSymLink() || QFileInfo::exists(path()));
+    expectVictimUntouched();
+
+    // A planted copy link is replaced by the store that is kept aside.
+    ASSERT_TRUE(QFile::remove(bak()));
+    ASSERT_TRUE(QFile::link(victim(), bak()));
+    ASSERT_TRUE(F::write(path(), "unread store"));
+    EXPECT_TRUE(listFile.KeepAside(path()));
+    EXPECT_FALSE(QFileInfo(bak()).isSymLink());
+    EXPECT_EQ(F::read(bak()), "unread store");
+    expectVictimUntouched();
 }
 
 } // namespace
