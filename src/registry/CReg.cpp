@@ -278,7 +278,9 @@ bool CReg::SetValue(Reg::Handle hKey, const QString& ValueName, qint32 vType, co
     case Reg::TypeExpandSz:
     case Reg::TypeMultiSz: {
         const std::optional<QString> text = toText(Value);
-        if (!text)
+        // Text the code page cannot hold would be stored with "?" in its place: a command
+        // naming no file, a path that is not the program's. Nothing is better than that.
+        if (!text || !Codec936::canEncode(*text))
             return false;
         data = ansi(*text);
         data.append('\0');
@@ -306,6 +308,8 @@ bool CReg::SetValue(Reg::Handle hKey, const QString& ValueName, qint32 vType, co
         // Links and unknown types are never written; saying so is the honest answer.
         return false;
     }
+    if (!Codec936::canEncode(ValueName))
+        return false;
     return m_api.RegSetValueExA(hKey, ansi(ValueName).constData(), static_cast<quint32>(vType),
                                 reinterpret_cast<const quint8*>(data.constData()),
                                 static_cast<quint32>(data.size())) == Reg::ErrorSuccess;

@@ -170,6 +170,21 @@ TEST(AutoRun, ClickWritesOrDeletesAndRevertsTheBoxOnFailure) {
     }
 }
 
+// A program whose folder's name the code page cannot hold has no logon command that could be
+// stored: checking fails, the box returns to unchecked, and no "?" entry is left behind.
+TEST(AutoRun, AFolderNameTheCodePageCannotHoldIsNeverWritten) {
+    for (const char* dir : {"/home/mu\u00f1oz", "/opt/\u2713 tools", "/srv/\U0001F600"}) {
+        SCOPED_TRACE(dir);
+        FakeRegistry fake;
+        prepare(fake, std::nullopt);
+        AutoRun run(fake, AppInfo(QString::fromUtf8(dir), QStringLiteral("sentinel")));
+        EXPECT_EQ(run.cekAutoRun_Click(1), 0);
+        EXPECT_EQ(fake.get(Reg::HkeyLocalMachine, kRun, "sentinel"), nullptr);
+        EXPECT_FALSE(run.isAuto());
+        EXPECT_EQ(fake.openHandles(), 0);
+    }
+}
+
 TEST(AutoRun, TwoCopiesWithOneBaseNameShareTheEntry) {
     FakeRegistry fake;
     prepare(fake, std::nullopt);

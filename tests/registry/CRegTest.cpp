@@ -352,6 +352,15 @@ TEST(CRegSetValue, ConvertsOrRefuses) {
         {"REG_LINK is never written", 6, QStringLiteral("a"), 0, false, {}},
         {"unknown type is never written", 9, QStringLiteral("a"), 0, false, {}},
         {"type 0 is never written", 0, QStringLiteral("a"), 0, false, {}},
+        // Nothing is stored as "?" in place of what the code page cannot hold.
+        {"text the code page cannot hold",
+         1,
+         QString::fromUtf8("/home/mu\u00f1oz/sentinel /auto"),
+         0,
+         false,
+         {}},
+        {"expandable text with an emoji", 2, QString::fromUtf8("%APPDIR%\U0001F600"), 0, false, {}},
+        {"multi-string text with a check mark", 7, QString::fromUtf8("a\u2713"), 0, false, {}},
     };
     for (const SetRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -368,6 +377,11 @@ TEST(CRegSetValue, ConvertsOrRefuses) {
         EXPECT_EQ(v->type, static_cast<quint32>(row.type));
         EXPECT_EQ(v->data, row.stored);
     }
+    // A value name the code page cannot hold is refused as well.
+    FakeRegistry fake;
+    EXPECT_FALSE(CReg(fake).SetValue(Reg::HkeyCurrentUser, QString::fromUtf8("gu\u00f1rd"), 1,
+                                     QStringLiteral("x"), 0));
+    EXPECT_EQ(fake.changes(), 0);
 }
 
 TEST(CRegSetBinaryValue, WritesExactlyTheGivenBytesOrNothing) {
