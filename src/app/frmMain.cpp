@@ -2,6 +2,7 @@
 
 #include "about/frmAbout.h"
 #include "app/AppLook.h"
+#include "app/SilentPrompts.h"
 #include "app/Twips.h"
 #include "common/Codec936.h"
 #include "keywords/FileDialogs.h"
@@ -36,10 +37,24 @@ QString trimBlanks(const QString& text) {
     return text.mid(start, end - start);
 }
 
-// Short enough to ask about: at most 4 bytes in code page 936, so up to two Chinese
-// characters or four Latin letters.
+// Short enough to ask about: at most 4 bytes in UTF-8, so one character or up to four Latin
+// letters. Most Chinese keywords are two characters; asking about each of them would teach
+// the user to answer Yes without reading.
 bool isShortKeyword(const QString& trimmed) {
-    return Codec936::byteLength(trimmed) <= 4;
+    return trimmed.toUtf8().size() <= 4;
+}
+
+// The message that names the characters of a keyword that the list file cannot keep, each
+// with its code, since some of them (a no-break space) cannot be told apart by eye.
+QString unstorableMessage(const QStringList& characters) {
+    QStringList named;
+    for (const QString& c : characters) {
+        const QString code =
+            QString::number(c.toUcs4().value(0), 16).toUpper().rightJustified(4, QLatin1Char('0'));
+        named.append(QStringLiteral("“%1”(U+%2)").arg(c, code));
+    }
+    return QStringLiteral("关键字中有无法保存的字符：") + named.join(QStringLiteral("、")) +
+           QStringLiteral("\n请删除这些字符后再试。");
 }
 
 QString listFilter() {
@@ -211,7 +226,8 @@ void frmMain::Form_Load() {
     if (m_listFile.FileExists(path)) {
         // A store that exists but could not be read is kept aside before it is first
         // overwritten, so that what it held is not lost.
-        if (m_listFile.InputList(path, *m_keyList) != ListFile::ReadResult::Ok)
+        if (m_listFile.InputList(path, *m_keyList, ListFile::Links::Refuse) !=
+            ListFile::ReadResult::Ok)
             m_keepStoreAside = true;
     }
     // Set by code, so the registry is neither written nor deleted.
@@ -220,16 +236,32 @@ void frmMain::Form_Load() {
 }
 
 void frmMain::OutputList(const QString& path) {
+    writeList(path, m_listFile, m_services.prompts);
+}
+
+void frmMain::SaveQuietly() {
+    SilentPrompts silent;
+    ListFile quiet(silent);
+    writeList(m_services.app.keyListPath(), quiet, silent);
+}
+
+void frmMain::writeList(const QString& path, ListFile& listFile, Prompts& prompts) {
     if (m_keepStoreAside && sameFile(path, m_services.app.keyListPath())) {
-        if (!m_listFile.KeepAside(m_services.app.keyListPath())) {
+        if (!listFile.KeepAside(m_services.app.keyListPath())) {
             // Without a safe copy the unread store is not overwritten; this save fails.
-            m_services.prompts.MsgBox(QStringLiteral("导出列表失败！无法创建文件。"),
-                                      Msg::OkOnly | Msg::Critical, QString());
+            prompts.MsgBox(QStringLiteral("导出列表失败！无法创建文件。"),
+                           Msg::OkOnly | Msg::Critical, QString());
             return;
         }
         m_keepStoreAside = false;
     }
-    m_listFile.OutputList(path, *m_keyList);
+    listFile.OutputList(path, *m_keyList,
+                        isStorePath(path) ? ListFile::Links::Refuse : ListFile::Links::Follow);
+}
+
+bool frmMain::isStorePath(const QString& path) const {
+    return QFileInfo(path).absoluteFilePath() ==
+           QFileInfo(m_services.app.keyListPath()).absoluteFilePath();
 }
 
 bool frmMain::isAuto() {
@@ -321,10 +353,31 @@ void frmMain::Key_List_Click() {
     setDefaultButton(Update_cmd);
 }
 
+bool frmMain::isStorable(const QString& keyword) {
+    const QStringList lost = Codec936::unencodable(keyword);
+    if (lost.isEmpty())
+        return true;
+    m_services.prompts.MsgBox(unstorableMessage(lost), Msg::OkOnly | Msg::Critical,
+                              AppInfo::title());
+    return false;
+}
+
+bool frmMain::hasRoom() {
+    if (m_keyList->count() < ListFile::kMaxKeywords)
+        return true;
+    m_services.prompts.MsgBox(QStringLiteral("关键字列表已满，最多只能容纳 32767 个关键字。"),
+                              Msg::OkOnly | Msg::Exclamation, AppInfo::title());
+    return false;
+}
+
 void frmMain::AddKey_Cmd_Click() {
     const QString typed = Key_Text->text();
     const QString trimmed = trimBlanks(typed);
     if (trimmed.isEmpty())
+        return;
+    // A keyword the list file cannot hold would come back from it as "?", which matches
+    // nearly every title; and the list cannot address more than its limit.
+    if (!isStorable(typed) || !hasRoom())
         return;
     if (isShortKeyword(trimmed)) {
         const int answer =
@@ -346,7 +399,7 @@ void frmMain::Update_cmd_Click() {
     const QString current = m_keyList->at(index);
     const QString text =
         m_services.prompts.InputBox(QStringLiteral("请输入关键字"), AppInfo::title(), current);
-    if (text.isEmpty())
+    if (text.isEmpty() || !isStorable(text))
         return;
     // The entry the prompt was filled with must still be the one at that place.
     if (index >= m_keyList->count() || m_keyList->at(index) != current)

@@ -32,6 +32,9 @@ public:
 
     // Writes the keyword list to the list file at path, replacing it.
     void OutputList(const QString& path);
+    // Writes the list to KeyList.dat without any message, for an end that nobody may be
+    // there to answer (a signal, the loss of the display, the end of the session).
+    void SaveQuietly();
     // True when run at logon is registered for this executable.
     bool isAuto();
 
@@ -73,9 +76,16 @@ private:
     void Key_Text_GotFocus();
     void Key_List_Click();
 
+    // False, after saying which characters, when the list file cannot hold the keyword.
+    bool isStorable(const QString& keyword);
+    // False, after saying so, when the list holds as many keywords as it can address.
+    bool hasRoom();
+    // The program's own store, which is never written through a link.
+    bool isStorePath(const QString& path) const;
     void setDefaultButton(QPushButton* button);
-    // Writes KeyList.dat, first keeping aside a store that could not be read at load.
-    void saveStore();
+    // Writes the list through listFile, whose prompts tell of a failure, first keeping aside
+    // a store that could not be read at load.
+    void writeList(const QString& path, ListFile& listFile, Prompts& prompts);
 
     MainWindowServices m_services;
     ListFile m_listFile;

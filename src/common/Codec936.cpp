@@ -50,3 +50,19 @@ bool Codec936::canEncode(const QString& text) {
     // The converter does not report every substitution, so test the round trip instead.
     return decode(encode(text)) == text;
 }
+
+QStringList Codec936::unencodable(const QString& text) {
+    QStringList lost;
+    if (canEncode(text))
+        return lost;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype width =
+            (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ? 2
+                                                                                               : 1;
+        const QString character = text.mid(i, width);
+        if (!lost.contains(character) && !canEncode(character))
+            lost.append(character);
+        i += width;
+    }
+    return lost;
+}

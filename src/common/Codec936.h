@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // Code page 936 (GBK), the ANSI code page of the system: list files, window titles,
 // registry text and byte counts all pass through here. Stateless; every call stands alone.
@@ -19,4 +20,7 @@ public:
     static QByteArray cutBytes(const QByteArray& bytes, qsizetype maxBytes);
     // True when every character of the text has a code page 936 form (no "?" substitution).
     static bool canEncode(const QString& text);
+    // The characters of the text that code page 936 cannot hold, each once, in the order
+    // they first appear (a character outside the BMP is one entry of two code units).
+    static QStringList unencodable(const QString& text);
 };

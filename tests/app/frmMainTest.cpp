@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -250,6 +251,65 @@ TEST_F(FrmMain, UnreadableStoreIsKeptAsideBeforeItIsFirstOverwritten) {
     ASSERT_TRUE(writeFile(store() + QStringLiteral(".bak"), "kept"));
     w->cmdHide_Click();
     EXPECT_EQ(readFile(store() + QStringLiteral(".bak")), QByteArray("kept"));
+}
+
+// A store with more keywords than the list holds is read up to the limit and kept aside
+// whole, so the keywords past the limit are not lost at the next save.
+TEST_F(FrmMain, StoreBeyondTheLimitIsReadToItAndKeptAside) {
+    QStringList many;
+    for (int i = 0; i < 32770; ++i)
+        many.append(QStringLiteral("词%1").arg(i));
+    const QByteArray whole = storeBytes(many);
+    ASSERT_TRUE(writeFile(store(), whole));
+    auto w = make();
+    EXPECT_EQ(w->keyList().count(), 32767);
+    EXPECT_EQ(messageTexts(prompts),
+              QStringList{QStringLiteral(
+                  "关键字列表最多只能容纳 32767 个关键字，文件中其余的关键字没有读入。")});
+    w->cmdHide_Click();
+    EXPECT_EQ(readFile(store() + QStringLiteral(".bak")), whole);
+    EXPECT_EQ(readFile(store()), storeBytes(many.mid(0, 32767)));
+
+    // A full list takes no keyword typed by hand either.
+    prompts.clear();
+    text(*w)->setText(QStringLiteral("one more"));
+    QTest::mouseClick(button(*w, "AddKey_Cmd"), Qt::LeftButton);
+    EXPECT_EQ(w->keyList().count(), 32767);
+    EXPECT_EQ(messageTexts(prompts),
+              QStringList{QStringLiteral("关键字列表已满，最多只能容纳 32767 个关键字。")});
+    EXPECT_EQ(text(*w)->text(), QStringLiteral("one more"));
+}
+
+// Whoever may write the program's folder can plant KeyList.dat as a link; the program reads
+// and writes its store only as a file of its own, whoever runs it.
+TEST_F(FrmMain, AStoreLinkIsNeitherReadNorWrittenThrough) {
+    const QString victim = QFileInfo(store()).absolutePath() + QStringLiteral("/victim");
+    const QByteArray secret = storeBytes({QStringLiteral("planted")});
+    ASSERT_TRUE(writeFile(victim, secret));
+    ASSERT_TRUE(QFile::link(victim, store()));
+    auto w = make();
+    EXPECT_EQ(w->keyList().count(), 0);
+    EXPECT_EQ(messageTexts(prompts), QStringList{QStringLiteral("无法打开文件")});
+    w->keyList().append(QStringLiteral("abc"));
+    w->cmdHide_Click();
+    EXPECT_EQ(readFile(victim), secret);
+    EXPECT_FALSE(QFileInfo(store()).isSymLink());
+    EXPECT_EQ(readFile(store()), storeBytes({QStringLiteral("abc")}));
+    // The link itself is what was kept aside.
+    EXPECT_TRUE(QFileInfo(store() + QStringLiteral(".bak")).isSymLink());
+}
+
+// The save for an end from outside asks nothing, also when it fails.
+TEST_F(FrmMain, QuietSaveWritesTheStoreAndShowsNothing) {
+    auto w = make();
+    w->keyList().append(QStringLiteral("坏网站"));
+    w->SaveQuietly();
+    EXPECT_EQ(readFile(store()), storeBytes({QStringLiteral("坏网站")}));
+    ASSERT_TRUE(QFile::remove(store()));
+    ASSERT_TRUE(QDir().mkpath(store())); // nothing can be written there
+    w->SaveQuietly();
+    EXPECT_TRUE(prompts.asked().isEmpty());
+    EXPECT_TRUE(QFileInfo(store()).isDir());
 }
 
 TEST_F(FrmMain, ReadableStoreIsNotCopiedAside) {
@@ -530,15 +590,28 @@ TEST_F(FrmMain, EditingCommands) {
          QString(),
          {kShortQuestion},
          false},
+        // Shortness is measured in UTF-8: most Chinese keywords are two characters, and
+        // they are not asked about.
         {"add two hanzi",
          {},
          -1,
          QStringLiteral("色情"),
          Add,
+         {},
+         {},
+         {QStringLiteral("色情")},
+         QString(),
+         {},
+         false},
+        {"add one CJK symbol",
+         {},
+         -1,
+         QStringLiteral("\u3007"),
+         Add,
          {Msg::No},
          {},
          {},
-         QStringLiteral("色情"),
+         QStringLiteral("\u3007"),
          {kShortQuestion},
          false},
         {"add three hanzi",
@@ -649,6 +722,64 @@ TEST_F(FrmMain, EditingCommands) {
         }
         // Edits reach the disk only on hide or close.
         EXPECT_FALSE(QFile::exists(store()));
+    }
+}
+
+// A keyword the list file cannot hold in code page 936 would come back from it as "?", which
+// matches nearly every title: it is refused at once, and the list and the text box stay.
+TEST_F(FrmMain, KeywordsTheListFileCannotHoldAreRefused) {
+    const QStringList abc = {QStringLiteral("alpha"), QStringLiteral("beta")};
+    const struct {
+        const char* name;
+        bool change;
+        QString typed;
+        QString named; // the characters the message names; empty: accepted
+    } cases[] = {
+        {"add with two", false, QStringLiteral("se\u00f1or \u2713 se\u00f1or"),
+         QStringLiteral("“\u00f1”(U+00F1)、“\u2713”(U+2713)")},
+        {"add an emoji", false, QStringLiteral("game \U0001F3B2"),
+         QStringLiteral("“\U0001F3B2”(U+1F3B2)")},
+        {"add a no-break space", false, QStringLiteral("a\u00a0b c"),
+         QStringLiteral("“\u00a0”(U+00A0)")},
+        {"change to a sharp s", true, QStringLiteral("stra\u00dfe"),
+         QStringLiteral("“\u00df”(U+00DF)")},
+        // Pinyin letters and the euro sign are in the code page.
+        {"add pinyin and the euro", false, QStringLiteral("caf\u00e9 \u20ac"), QString()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPrompts fresh;
+        prompts = fresh;
+        QFile::remove(store());
+        auto w = make();
+        showActive(*w);
+        for (const QString& k : abc)
+            w->keyList().append(k);
+        if (c.change) {
+            QTest::mouseClick(list(*w)->viewport(), Qt::LeftButton, {},
+                              list(*w)->visualItemRect(list(*w)->item(1)).center());
+            prompts.answerInput(c.typed);
+            QTest::mouseClick(button(*w, "Update_cmd"), Qt::LeftButton);
+        } else {
+            text(*w)->setText(c.typed);
+            QTest::mouseClick(button(*w, "AddKey_Cmd"), Qt::LeftButton);
+        }
+        if (c.named.isEmpty()) {
+            EXPECT_EQ(w->keyList().entries(), abc + QStringList{c.typed});
+            EXPECT_TRUE(messageTexts(prompts).isEmpty());
+            continue;
+        }
+        EXPECT_EQ(w->keyList().entries(), abc);
+        EXPECT_EQ(text(*w)->text(), c.change ? QString() : c.typed);
+        ASSERT_EQ(messageTexts(prompts),
+                  QStringList{QStringLiteral("关键字中有无法保存的字符：") + c.named +
+                              QStringLiteral("\n请删除这些字符后再试。")});
+        const Asked& refusal = prompts.asked().last();
+        EXPECT_EQ(refusal.style, Msg::OkOnly | Msg::Critical);
+        EXPECT_EQ(refusal.caption, QStringLiteral("墨枫哨兵"));
+        // Nothing that could turn into "?" reaches the store.
+        w->cmdHide_Click();
+        EXPECT_FALSE(readFile(store()).contains('?'));
     }
 }
 
