@@ -18,6 +18,7 @@ TestEnv::TestEnv() {
         {"XDG_CONFIG_HOME", configHome()},
         {"XDG_CONFIG_DIRS", configDir()},
         {"XDG_RUNTIME_DIR", runtimeDir()},
+        {"XDG_CACHE_HOME", cacheHome()},
     };
     for (const auto& [name, value] : vars) {
         m_saved.append(

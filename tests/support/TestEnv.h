@@ -3,8 +3,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// Private per-user folders for one test: XDG_CONFIG_HOME, XDG_CONFIG_DIRS and
-// XDG_RUNTIME_DIR point into a temporary folder while this object lives, so nothing of the
+// Private per-user folders for one test: XDG_CONFIG_HOME, XDG_CONFIG_DIRS, XDG_RUNTIME_DIR
+// and XDG_CACHE_HOME point into a temporary folder while this object lives, so nothing of the
 // real user's is read or written. The previous values come back afterwards.
 class TestEnv {
 public:
@@ -17,6 +17,7 @@ public:
     QString configHome() const { return root() + QStringLiteral("/config"); }
     QString configDir() const { return root() + QStringLiteral("/etc-xdg"); }
     QString runtimeDir() const { return root() + QStringLiteral("/runtime"); }
+    QString cacheHome() const { return root() + QStringLiteral("/cache"); }
     // A folder for the test's own files.
     QString work() const { return root() + QStringLiteral("/work"); }
 

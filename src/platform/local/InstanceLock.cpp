@@ -24,6 +24,11 @@ bool InstanceLock::anotherInstanceRuns() {
     return false;
 }
 
+void InstanceLock::release() {
+    if (m_lock)
+        m_lock->unlock();
+}
+
 bool InstanceLock::held() const {
     return m_lock && m_lock->isLocked();
 }

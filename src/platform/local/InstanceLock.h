@@ -17,6 +17,8 @@ public:
     // of this user already runs (the lock stays with it).
     bool anotherInstanceRuns();
     bool held() const;
+    // Lets go of the lock and removes its file, at the instance's end.
+    void release();
 
 private:
     QString m_folder;

@@ -11,6 +11,8 @@
 namespace {
 
 // A folder is safe when it is a real directory (not a link), owned by us, private to us.
+// (The folder's name holds the user id, so that users who share a cache folder by mistake
+// still get one each.)
 bool ensurePrivateFolder(const QString& path) {
     const QByteArray native = QFile::encodeName(path);
     ::mkdir(native.constData(), 0700);
@@ -26,12 +28,16 @@ bool ensurePrivateFolder(const QString& path) {
 
 QString RuntimeFolder::path() {
     const QString runtime = XdgPaths::runtimeDir();
-    if (!runtime.isEmpty()) {
-        const QString folder = runtime + QStringLiteral("/sentinel");
-        if (ensurePrivateFolder(folder))
-            return folder;
-    }
-    const QString fallback =
-        QDir::tempPath() + QStringLiteral("/sentinel-") + QString::number(::getuid());
-    return ensurePrivateFolder(fallback) ? fallback : QString();
+    if (!runtime.isEmpty() && ensurePrivateFolder(runtime + QStringLiteral("/sentinel")))
+        return runtime + QStringLiteral("/sentinel");
+    const QString user = QString::number(::getuid());
+    const QString temp = QDir::tempPath() + QStringLiteral("/sentinel-") + user;
+    if (ensurePrivateFolder(temp))
+        return temp;
+    // Anyone may take the name in the shared temp folder first; then a folder in the user's
+    // own cache serves, so that the one-instance rule and the wake-up still hold.
+    const QString cache = XdgPaths::cacheHome();
+    QDir().mkpath(cache);
+    const QString own = cache + QStringLiteral("/sentinel-") + user;
+    return ensurePrivateFolder(own) ? own : QString();
 }

@@ -3,6 +3,7 @@
 #include "common/Codec936.h"
 #include "platform/local/RuntimeFolder.h"
 
+#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
@@ -17,17 +18,32 @@ WakeUpServer::WakeUpServer(Handler handler, QString folder, QObject* parent)
 }
 
 WakeUpServer::~WakeUpServer() {
+    close();
+}
+
+void WakeUpServer::close() {
+    // Closing removes the socket file that listening made.
     if (m_server)
         m_server->close();
 }
+
+namespace {
+void removeSocketFiles(const QString& folder) {
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList({QStringLiteral("wake-*")}, QDir::System))
+        QLocalServer::removeServer(dir.filePath(name));
+}
+} // namespace
 
 QString WakeUpServer::socketPath(const QString& folder, qint32 id) {
     return folder + QStringLiteral("/wake-") + QString::number(id);
 }
 
-bool WakeUpServer::listen() {
+bool WakeUpServer::listen(bool sweep) {
     if (m_folder.isEmpty())
         return false;
+    if (sweep)
+        removeSocketFiles(m_folder);
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     m_server->setMaxPendingConnections(kMaxClients);

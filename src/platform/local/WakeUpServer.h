@@ -26,8 +26,12 @@ public:
     explicit WakeUpServer(Handler handler, QString folder = QString(), QObject* parent = nullptr);
     ~WakeUpServer() override;
 
-    // Starts listening; returns false when no address could be made.
-    bool listen();
+    // Starts listening; returns false when no address could be made. sweep: the caller is
+    // the only instance (it holds the lock), so every socket file left in the folder is a
+    // crashed instance's and is removed first.
+    bool listen(bool sweep = false);
+    // Stops listening and removes the socket file.
+    void close();
     // The id to publish (decimal text of a signed 32-bit number); 0 before listen().
     qint32 id() const { return m_id; }
 

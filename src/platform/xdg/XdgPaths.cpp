@@ -15,6 +15,13 @@ QString XdgPaths::configHome() {
     return QDir::homePath() + QStringLiteral("/.config");
 }
 
+QString XdgPaths::cacheHome() {
+    const QString env = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (usable(env))
+        return QDir::cleanPath(env);
+    return QDir::homePath() + QStringLiteral("/.cache");
+}
+
 QString XdgPaths::firstConfigDir() {
     const QStringList dirs =
         qEnvironmentVariable("XDG_CONFIG_DIRS").split(QLatin1Char(':'), Qt::SkipEmptyParts);

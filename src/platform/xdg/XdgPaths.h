@@ -7,6 +7,8 @@ class XdgPaths {
 public:
     // $XDG_CONFIG_HOME, or ~/.config when it is unset, empty or relative.
     static QString configHome();
+    // $XDG_CACHE_HOME, or ~/.cache when it is unset, empty or relative.
+    static QString cacheHome();
     // The first folder of $XDG_CONFIG_DIRS, or /etc/xdg.
     static QString firstConfigDir();
     // $XDG_RUNTIME_DIR when set and absolute, else empty.

@@ -4,6 +4,7 @@
 #include "support/ChildProcess.h"
 #include "support/TestEnv.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -11,8 +12,10 @@
 
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -51,6 +54,60 @@ TEST(RuntimeFolder, NeverUsesALinkPlantedInItsPlace) {
     EXPECT_FALSE(folder.isEmpty());
     EXPECT_NE(folder, env.runtimeDir() + "/sentinel");
     EXPECT_FALSE(QFileInfo(folder).isSymLink());
+}
+
+// Without a runtime directory the folder in the shared temp folder is used, but anyone may
+// take its name first: then a private folder in the user's own cache folder serves, and one
+// instance still sees the other.
+TEST(RuntimeFolder, WhenAnotherUserHoldsTheTempNameTheCacheServes) {
+    const QString uid = QString::number(::getuid());
+    const struct {
+        const char* name;
+        std::function<bool(const QString& planted, const QString& elsewhere)> plant;
+    } cases[] = {
+        {"a file",
+         [](const QString& p, const QString&) { return QFile(p).open(QIODevice::WriteOnly); }},
+        {"a link to a folder",
+         [](const QString& p, const QString& elsewhere) {
+             return QDir().mkpath(elsewhere) && QFile::link(elsewhere, p);
+         }},
+        {"another user's folder",
+         [](const QString& p, const QString&) {
+             return QDir().mkpath(p) && ::chmod(QFile::encodeName(p).constData(), 0777) == 0 &&
+                    ::chown(QFile::encodeName(p).constData(), 65534, 65534) == 0;
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestEnv env;
+        qunsetenv("XDG_RUNTIME_DIR");
+        const QString tmp = env.work() + "/tmp";
+        QDir().mkpath(tmp);
+        const QByteArray savedTmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(tmp));
+        const QString planted = tmp + "/sentinel-" + uid;
+        const bool plantedOk = c.plant(planted, env.work() + "/elsewhere");
+        if (!plantedOk && ::getuid() != 0) {
+            qputenv("TMPDIR", savedTmp);
+            continue; // only root can give a folder to another user
+        }
+        ASSERT_TRUE(plantedOk);
+
+        const QString folder = RuntimeFolder::path();
+        qputenv("TMPDIR", savedTmp);
+        EXPECT_EQ(folder, env.cacheHome() + "/sentinel-" + uid);
+        struct stat st {};
+        ASSERT_EQ(::lstat(QFile::encodeName(folder).constData(), &st), 0);
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        EXPECT_EQ(st.st_uid, ::getuid());
+
+        InstanceLock first(folder);
+        EXPECT_FALSE(first.anotherInstanceRuns());
+        InstanceLock second(folder);
+        EXPECT_TRUE(second.anotherInstanceRuns());
+        EXPECT_TRUE(QDir(env.work() + "/elsewhere").isEmpty());
+    }
 }
 
 TEST(InstanceLock, SecondInstanceSeesTheFirstAndAStaleLockDoesNotCount) {
