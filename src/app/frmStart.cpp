@@ -27,6 +27,12 @@ qint32 frmStart::wakeUpId() const {
     return m_server ? m_server->id() : 0;
 }
 
+void frmStart::releaseInstance() {
+    if (m_server)
+        m_server->close();
+    m_services.instance.release();
+}
+
 void frmStart::Form_Load(const QString& arguments) {
     if (m_services.instance.anotherInstanceRuns()) {
         const QString address = m_services.settings.GetSetting(AppInfo::title(), kSection, kKey);
@@ -37,7 +43,7 @@ void frmStart::Form_Load(const QString& arguments) {
 
     m_server = std::make_unique<WakeUpServer>([this](const QString& text) { receive(text); },
                                               m_services.runtimeFolder);
-    m_server->listen();
+    m_server->listen(m_services.instance.held());
     m_services.settings.SaveSetting(AppInfo::title(), kSection, kKey,
                                     QString::number(m_server->id()));
 

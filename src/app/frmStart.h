@@ -46,6 +46,8 @@ public:
     QLineEdit* textBox() const { return txtShow; }
     // The published wake-up id (0 before Form_Load or without a socket).
     qint32 wakeUpId() const;
+    // At the instance's end: removes the wake-up socket and lets go of the instance lock.
+    void releaseInstance();
 
     // The text that a wake-up request carries.
     static QString wakeUpText() { return QStringLiteral("show"); }

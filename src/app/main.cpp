@@ -5,6 +5,8 @@
 #include "password/CLogin.h"
 #include "password/LoginContext.h"
 #include "platform/local/InstanceLock.h"
+#include "platform/local/ProcessEnd.h"
+#include "platform/local/SignalWatcher.h"
 #include "platform/local/WakeUpClient.h"
 #include "platform/qt/QtPrompts.h"
 #include "platform/x11/X11WindowSystem.h"
@@ -55,7 +57,8 @@ int main(int argc, char** argv) {
     LoginContext login(settings, prompts, app);
 
     InstanceLock instance;
-    const auto endProcess = [] { std::_Exit(0); };
+    ProcessEnd end;
+    const auto endProcess = [&end] { end.now(0); };
 
     frmStart start(
         StartServices{.settings = settings,
@@ -74,6 +77,26 @@ int main(int argc, char** argv) {
                       .sendWakeUp = [](const QString& address,
                                        const QString& text) { WakeUpClient::send(address, text); },
                       .endProcess = endProcess});
+    // At every end the instance's socket and lock go; an end from outside (a signal, the lost
+    // display, whether ours or Qt's connection notices first) saves the list before.
+    end.atEveryEnd([&start] { start.releaseInstance(); });
+    end.atEndFromOutside([&start] {
+        if (frmMain* window = start.mainWindow())
+            window->SaveQuietly();
+    });
+    end.catchExit();
+    X11WindowSystem* const display = windows.get();
+    windows->setConnectionLostHandler([display, &end] {
+        display->reportLostConnection();
+        end.fromOutside(EXIT_FAILURE);
+    });
+    SignalWatcher endSignals([&end](int signal) { end.bySignal(signal); });
+    // The session manager asks before the session ends: the list is saved then too.
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, [&start] {
+        if (frmMain* window = start.mainWindow())
+            window->SaveQuietly();
+    });
+
     start.Form_Load(arguments);
     return application.exec();
 }

@@ -13,6 +13,7 @@
 #include "support/XvfbServer.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -22,8 +23,13 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <thread>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -34,7 +40,6 @@ const QString kKeyword = QStringLiteral("forbidden");
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 20000) {
     return Wait::until(condition, timeoutMs);
 }
-
 
 class StartUp : public ::testing::Test {
 protected:
@@ -107,11 +112,161 @@ protected:
         xdotool({"key", key});
     }
 
+    // The wake-up sockets and the lock file in the runtime folder.
+    QStringList leftovers() const {
+        return QDir(env.runtimeDir() + "/sentinel")
+            .entryList({"wake-*", "instance.lock"}, QDir::Files | QDir::System);
+    }
+    QString published() const {
+        return IniSettingsStore().GetSetting(AppInfo::title(), "lgpw", "hwnd");
+    }
+    QByteArray storeBytes() const {
+        QFile store(QFileInfo(exe).absolutePath() + "/KeyList.dat");
+        return store.open(QIODevice::ReadOnly) ? store.readAll() : QByteArray();
+    }
+
+    // Types a keyword into Key_Text of the shown main window and adds it, and waits until
+    // the patrol closes a window with it in its title, so it is surely in the list.
+    void addKeyword(const std::string& keyword) {
+        const WindowHandle w = find(kMainCaption);
+        ASSERT_NE(w, 0u);
+        xdotool({"windowactivate", "--sync", std::to_string(w)});
+        // Key_Text lies at the top of the window, left of the add button.
+        xdotool({"mousemove", "--window", std::to_string(w), "100", "47", "click", "1"});
+        xdotool({"type", "--delay", "20", keyword});
+        xdotool({"key", "Return"});
+        ChildProcess target;
+        startTarget(target, QString::fromStdString(keyword) + " target");
+        ASSERT_TRUE(waitUntil([&] { return !target.running(); }));
+    }
+
     TestEnv env;
     XvfbServer display{true};
     QString exe;
     std::unique_ptr<X11WindowSystem> windows;
 };
+
+// However the instance ends, it leaves neither its wake-up socket nor its lock behind.
+TEST_F(StartUp, EveryEndRemovesTheWakeUpSocketAndTheLock) {
+    enum class How { ExitQuestion, RefusedLogin, Signal };
+    const struct {
+        const char* name;
+        How how;
+        int signal;
+    } cases[] = {
+        {"Yes to the exit question", How::ExitQuestion, 0},
+        {"a refused login", How::RefusedLogin, 0},
+        {"SIGTERM", How::Signal, SIGTERM},
+        {"SIGINT", How::Signal, SIGINT},
+        {"SIGHUP", How::Signal, SIGHUP},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        IniSettingsStore().SaveSetting(AppInfo::title(), "lgPw", "EnDoor", QString());
+        if (c.how == How::RefusedLogin)
+            setPassword("secret");
+        ChildProcess program;
+        start(program);
+        ASSERT_TRUE(waitUntil(
+            [&] { return shown(c.how == How::RefusedLogin ? kLoginCaption : kMainCaption); }));
+        EXPECT_EQ(leftovers().filter("wake-").size(), 1);
+        switch (c.how) {
+        case How::ExitQuestion:
+            typeInto(kMainCaption, "", "alt+F4");
+            ASSERT_TRUE(waitUntil([&] { return shown(QStringLiteral("询问")); }));
+            typeInto(QStringLiteral("询问"), "", "Return");
+            break;
+        case How::RefusedLogin:
+            typeInto(kLoginCaption, "", "Escape");
+            break;
+        case How::Signal:
+            ::kill(program.pid(), c.signal);
+            break;
+        }
+        ASSERT_TRUE(program.waitFor(10000));
+        if (c.how == How::Signal) {
+            EXPECT_EQ(program.exitCode(), 128 + c.signal) << "ended by the signal itself";
+        }
+        EXPECT_EQ(leftovers(), QStringList());
+    }
+}
+
+TEST_F(StartUp, SocketsLeftByACrashedInstanceAreRemovedAtStart) {
+    const QString folder = RuntimeFolder::path();
+    for (const char* name : {"wake-12345", "wake-777"}) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = QFile::encodeName(folder + "/" + name);
+        std::memcpy(address.sun_path, path.constData(), path.size());
+        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::close(fd);
+    }
+    ASSERT_EQ(leftovers().size(), 2);
+    ChildProcess program;
+    start(program, {"/auto"});
+    ASSERT_TRUE(waitUntil([&] { return !published().isEmpty(); }));
+    EXPECT_EQ(leftovers(), (QStringList{"instance.lock", "wake-" + published()}));
+}
+
+// Edits made in the open window are saved when the program is ended from outside, without a
+// question that nobody may be there to answer.
+TEST_F(StartUp, AnEndFromOutsideSavesTheListFirst) {
+    const struct {
+        const char* name;
+        int signal; // 0: the display goes
+    } cases[] = {{"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}, {"SIGINT", SIGINT}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ChildProcess program;
+        start(program);
+        ASSERT_TRUE(waitUntil([&] { return shown(kMainCaption); }));
+        const std::string keyword = std::string("added") + c.name;
+        addKeyword(keyword);
+        EXPECT_FALSE(storeBytes().contains(keyword.c_str()));
+        ::kill(program.pid(), c.signal);
+        ASSERT_TRUE(program.waitFor(10000));
+        EXPECT_TRUE(storeBytes().contains(("\r\n" + keyword + "\r\n").c_str()));
+        EXPECT_TRUE(storeBytes().contains("forbidden"));
+    }
+}
+
+TEST(StartUpDisplay, LosingTheDisplaySavesTheListFirst) {
+    TestEnv env;
+    auto display = std::make_unique<XvfbServer>(true);
+    ASSERT_TRUE(display->ok());
+    const QString exe = env.copyExecutable();
+    ASSERT_FALSE(exe.isEmpty());
+    ChildProcess program;
+    ASSERT_TRUE(program.start(
+        {exe.toStdString()},
+        {"DISPLAY=" + display->display(), "QT_QPA_PLATFORM=xcb", "ASAN_OPTIONS=detect_leaks=0"}, -1,
+        (env.work() + "/log.txt").toStdString()));
+    auto windows = X11WindowSystem::open(QByteArray::fromStdString(display->display()));
+    ASSERT_TRUE(windows);
+    WindowHandle main = 0;
+    ASSERT_TRUE(waitUntil([&] {
+        windows->EnumWindows([&](WindowHandle w) {
+            if (windows->IsWindowVisible(w) && windows->GetWindowText(w) == kMainCaption)
+                main = w;
+            return main == 0;
+        });
+        return main != 0;
+    }));
+    // The main window is shown and loaded; nothing typed, so the save writes the empty
+    // list's header: the store did not exist before.
+    const QString store = QFileInfo(exe).absolutePath() + "/KeyList.dat";
+    ASSERT_FALSE(QFile::exists(store));
+    windows.reset();
+    display.reset();
+    ASSERT_TRUE(program.waitFor(20000));
+    EXPECT_EQ(program.exitCode(), 1);
+    QFile saved(store);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll().startsWith("\x5b\xc4\xab\xb7\xe3\xc9\xda\xb1\xf8"));
+    EXPECT_EQ(QDir(env.runtimeDir() + "/sentinel").entryList({"wake-*"}, QDir::System),
+              QStringList());
+}
 
 TEST_F(StartUp, AutoInAnyCaseStartsHiddenAndPatrols) {
     for (const char* argument : {"/AUTO", "/Auto"}) {

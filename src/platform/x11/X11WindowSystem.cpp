@@ -77,16 +77,19 @@ X11WindowSystem::X11WindowSystem(xcb_connection_t* connection, xcb_window_t root
     m_link.atoms = &m_atoms;
     m_link.text = &m_text;
     m_link.resourceIdMask = xcb_get_setup(connection)->resource_id_mask;
-    const QByteArray shown = m_displayName;
-    m_onLost = [shown] {
-        const QByteArray line =
-            (AppInfo::title() + QStringLiteral("：与显示服务器 ") + QString::fromLocal8Bit(shown) +
-             QStringLiteral(" 的连接已断开，程序结束。\n"))
-                .toUtf8();
-        std::fputs(line.constData(), stderr);
-        std::fflush(stderr);
+    m_onLost = [this] {
+        reportLostConnection();
         std::_Exit(EXIT_FAILURE);
     };
+}
+
+void X11WindowSystem::reportLostConnection() const {
+    const QByteArray line =
+        (AppInfo::title() + QStringLiteral("：与显示服务器 ") +
+         QString::fromLocal8Bit(m_displayName) + QStringLiteral(" 的连接已断开，程序结束。\n"))
+            .toUtf8();
+    std::fputs(line.constData(), stderr);
+    std::fflush(stderr);
 }
 
 X11WindowSystem::~X11WindowSystem() {

@@ -55,6 +55,8 @@ public:
     // to standard error and ends the process at once; after a handler that returns, every
     // call does nothing and enumerates nothing.
     void setConnectionLostHandler(std::function<void()> handler);
+    // The one line the default handler prints: the display is gone and the program ends.
+    void reportLostConnection() const;
     bool connectionLost() const { return m_lost; }
 
     // Reads whatever events and errors have arrived, tells the change listener of the
