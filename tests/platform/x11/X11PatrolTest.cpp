@@ -108,7 +108,13 @@ std::vector<PatrolCase> patrolCases() {
         {"space inside", {"name=K EY"}, false, false},
         {"two keywords, one request", {"name=KEY and 关键字"}, true, true},
         {"Chinese keyword beside an emoji", {"name=中文关键字😀"}, true, true},
-        {"owned dialog", {"name=owned KEY", "transient=root"}, false, false},
+        // "@shown", "@minimised", "@leader" and "@gone" stand for the owners made for them.
+        {"owned dialog", {"name=owned KEY", "transient=@shown"}, false, false},
+        {"dialog of a minimised window", {"name=owned KEY", "transient=@minimised"}, false, false},
+        // What a parentless dialog names: its program's hidden leader window.
+        {"dialog of a hidden leader", {"name=leader's KEY", "transient=@leader"}, true, true},
+        {"dialog of a destroyed window", {"name=orphan KEY", "transient=@gone"}, true, true},
+        {"dialog of the root", {"name=root's KEY", "transient=root"}, true, true},
         {"hidden", {"name=hidden KEY", "map=0"}, false, false},
         {"minimised", {"name=minimised KEY", "iconic=1"}, true, true},
         {"desktop", {"name=desktop KEY", "type=desktop"}, false, false},
@@ -125,13 +131,25 @@ std::vector<PatrolCase> patrolCases() {
 }
 
 TEST_P(X11PatrolTest, ClosesExactlyTheWindowsItShould) {
+    const std::map<std::string, std::string> placeholders = {
+        {"@self", std::to_string(getpid())},
+        {"@shown", std::to_string(maker->make({"name=shown owner", "onclose=ignore"}))},
+        {"@minimised",
+         std::to_string(maker->make({"name=minimised owner", "iconic=1", "onclose=ignore"}))},
+        {"@leader", std::to_string(maker->make({"name=leader", "map=0"}))},
+        {"@gone", std::to_string(maker->make({"name=gone"}))},
+    };
+    for (const auto& [placeholder, value] : placeholders)
+        ASSERT_NE(value, "0") << placeholder;
+    ASSERT_TRUE(maker->destroy(static_cast<uint32_t>(std::stoul(placeholders.at("@gone")))));
     const std::vector<PatrolCase> cases = patrolCases();
     std::vector<uint32_t> ids;
     for (const PatrolCase& c : cases) {
         std::vector<std::string> fields = {"onclose=ignore"};
         for (std::string f : c.fields) {
-            if (f.ends_with("=@self"))
-                f = f.substr(0, f.size() - 5) + std::to_string(getpid());
+            const size_t at = f.find("=@");
+            if (at != std::string::npos && placeholders.count(f.substr(at + 1)))
+                f = f.substr(0, at + 1) + placeholders.at(f.substr(at + 1));
             fields.push_back(f);
         }
         ids.push_back(maker->make(fields));
