@@ -1,10 +1,13 @@
 #include "platform/x11/X11DisplayFixture.h"
 
 #include "common/AppInfo.h"
+#include "common/Codec936.h"
 #include "keywords/PlainKeywordList.h"
 #include "patrol/PatrolPass.h"
 #include "patrol/WindowSearch.h"
 #include "support/ChildProcess.h"
+
+#include <QTemporaryDir>
 
 #include <xcb/xcb.h>
 
@@ -242,6 +245,73 @@ TEST_P(X11PatrolTest, RealClientsAreClosedByAKeywordInTheirTitle) {
         return std::none_of(rs.begin(), rs.end(),
                             [](const Record& r) { return r.title.contains("KEYWORD"); });
     }));
+}
+
+// The WM_NAME of a window as its client wrote it: type name and bytes, read on a
+// connection of the test's own.
+std::pair<std::string, QByteArray> rawWmName(const std::string& display, uint32_t window) {
+    xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
+    std::pair<std::string, QByteArray> out;
+    xcb_get_property_reply_t* p = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, 1024), nullptr);
+    if (p) {
+        out.second = QByteArray(static_cast<const char*>(xcb_get_property_value(p)),
+                                xcb_get_property_value_length(p));
+        xcb_get_atom_name_reply_t* name =
+            xcb_get_atom_name_reply(c, xcb_get_atom_name(c, p->type), nullptr);
+        if (name)
+            out.first.assign(xcb_get_atom_name_name(name),
+                             static_cast<size_t>(xcb_get_atom_name_name_length(name)));
+        free(name);
+    }
+    free(p);
+    xcb_disconnect(c);
+    return out;
+}
+
+// An xterm left as it comes, started in a GBK locale (made for the test), writes its
+// Chinese title in COMPOUND_TEXT as an extended segment of GBK.
+TEST_P(X11PatrolTest, XtermInAGbkLocaleIsClosedByAChineseKeyword) {
+    QTemporaryDir locales;
+    ASSERT_TRUE(locales.isValid());
+    const std::string localeDir = locales.path().toStdString();
+    ChildProcess localedef;
+    ASSERT_TRUE(localedef.start({"localedef", "-i", "zh_CN", "-f", "GBK", localeDir + "/zh_CN.GBK"},
+                                {}, -1, "/dev/null"));
+    ASSERT_TRUE(localedef.waitFor(60000));
+    ASSERT_EQ(localedef.exitCode(), 0);
+    const std::vector<std::string> gbkLocale = {"LOCPATH=" + localeDir, "LC_ALL=zh_CN.GBK"};
+    const auto gbk = [](const char* utf8) {
+        return Codec936::encode(QString::fromUtf8(utf8)).toStdString();
+    };
+    ChildProcess xtermKey, xtermCalm;
+    ASSERT_TRUE(xtermKey.start({"xterm", "-T", gbk("色情 xterm"), "-e", "sleep", "600"}, gbkLocale,
+                               -1, "/dev/null"));
+    ASSERT_TRUE(xtermCalm.start({"xterm", "-T", gbk("平静 xterm"), "-e", "sleep", "600"}, gbkLocale,
+                                -1, "/dev/null"));
+    const std::set<QString> titles = {QString::fromUtf8("色情 xterm"),
+                                      QString::fromUtf8("平静 xterm")};
+    std::map<QString, WindowHandle> byTitle;
+    ASSERT_TRUE(waitFor([&](const std::vector<Record>& rs) {
+        byTitle.clear();
+        for (const Record& r : rs)
+            if (r.visible && r.parent == 0 && titles.count(r.title))
+                byTitle[r.title] = r.hWnd;
+        return byTitle.size() == titles.size();
+    }));
+    const auto [type, bytes] =
+        rawWmName(server->display(), byTitle[QString::fromUtf8("色情 xterm")]);
+    EXPECT_EQ(type, "COMPOUND_TEXT");
+    EXPECT_TRUE(bytes.startsWith("\x1b%/2")) << bytes.toHex().toStdString();
+    EXPECT_TRUE(bytes.contains("gbk-0\x02" + gbk("色情"))) << bytes.toHex().toStdString();
+
+    Patrol patrol(*windows, {QString::fromUtf8("色情")});
+    patrol.run();
+    EXPECT_TRUE(xtermKey.waitFor(10000));
+    patrol.run();
+    roundTrip();
+    EXPECT_TRUE(xtermCalm.running());
+    EXPECT_EQ(patrol.counting.posted[byTitle[QString::fromUtf8("平静 xterm")]], 0);
 }
 
 // Windows come and go as fast as a client can make them while passes run back to back for
