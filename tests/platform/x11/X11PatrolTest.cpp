@@ -6,6 +6,7 @@
 #include "patrol/PatrolPass.h"
 #include "patrol/WindowSearch.h"
 #include "support/ChildProcess.h"
+#include "support/TestEnv.h"
 
 #include <QTemporaryDir>
 
@@ -16,6 +17,10 @@
 #include <map>
 #include <set>
 #include <unistd.h>
+
+#ifndef QT_DIALOG
+#error "QT_DIALOG must name the helper program"
+#endif
 
 namespace {
 
@@ -312,6 +317,61 @@ TEST_P(X11PatrolTest, XtermInAGbkLocaleIsClosedByAChineseKeyword) {
     roundTrip();
     EXPECT_TRUE(xtermCalm.running());
     EXPECT_EQ(patrol.counting.posted[byTitle[QString::fromUtf8("平静 xterm")]], 0);
+}
+
+// WM_TRANSIENT_FOR of a window, read on a connection of the test's own; 0 when absent.
+uint32_t rawTransientFor(const std::string& display, uint32_t window) {
+    xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
+    uint32_t owner = 0;
+    xcb_get_property_reply_t* p = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 0, 1),
+        nullptr);
+    if (p && xcb_get_property_value_length(p) == 4)
+        owner = *static_cast<const uint32_t*>(xcb_get_property_value(p));
+    free(p);
+    xcb_disconnect(c);
+    return owner;
+}
+
+// A parentless Qt dialog or tool window, the main window of many small programs, names its
+// program's hidden leader window in WM_TRANSIENT_FOR: it is owned by none all the same.
+TEST_P(X11PatrolTest, ParentlessQtDialogAndToolWindowAreClosed) {
+    TestEnv env; // Qt reads and writes nothing of the real user's
+    struct QtCase {
+        const char* name;
+        std::vector<std::string> argv;
+        QString title;
+    };
+    const std::vector<QtCase> cases = {
+        {"dialog", {QT_DIALOG, "Qt 对话框 KEY"}, QString::fromUtf8("Qt 对话框 KEY")},
+        {"tool window", {QT_DIALOG, "--tool", "Qt 工具 KEY"}, QString::fromUtf8("Qt 工具 KEY")},
+    };
+    std::vector<ChildProcess> programs(cases.size());
+    for (size_t i = 0; i < cases.size(); ++i)
+        ASSERT_TRUE(programs[i].start(cases[i].argv, {"QT_QPA_PLATFORM=xcb"}, -1, "/dev/null"))
+            << cases[i].name;
+    std::map<QString, Record> byTitle;
+    ASSERT_TRUE(waitFor([&](const std::vector<Record>& rs) {
+        byTitle.clear();
+        for (const Record& r : rs)
+            if (r.visible)
+                byTitle[r.title] = r;
+        return std::all_of(cases.begin(), cases.end(),
+                           [&](const QtCase& c) { return byTitle.count(c.title) == 1; });
+    }));
+    for (const QtCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Record& r = byTitle[c.title];
+        const uint32_t leader = rawTransientFor(server->display(), r.hWnd);
+        EXPECT_NE(leader, 0u);
+        EXPECT_NE(leader, r.hWnd);
+        EXPECT_EQ(r.parent, 0u);
+    }
+
+    Patrol patrol(*windows, {QStringLiteral("KEY")});
+    patrol.run();
+    for (size_t i = 0; i < cases.size(); ++i)
+        EXPECT_TRUE(programs[i].waitFor(10000)) << cases[i].name;
 }
 
 // Windows come and go as fast as a client can make them while passes run back to back for
