@@ -362,6 +362,125 @@ xcb_window_t checkWindowOf(const Property& p) {
     return p.is(XCB_ATOM_WINDOW, 32) ? p.first() : xcb_window_t{XCB_WINDOW_NONE};
 }
 
+// The manager's clients as its root lists give them, bottom to top (or oldest first).
+std::vector<uint32_t> clientsOf(const Property& stacking, const Property& list) {
+    return stacking.is(XCB_ATOM_WINDOW, 32) ? stacking.longs()
+           : list.is(XCB_ATOM_WINDOW, 32)   ? list.longs()
+                                            : std::vector<uint32_t>{};
+}
+
+// The windows that WM_TRANSIENT_FOR names, other than the window itself and the root.
+std::vector<xcb_window_t> namedOwners(const X11Snapshot::Link& link,
+                                      const std::vector<Reading>& readings) {
+    QSet<xcb_window_t> seen;
+    std::vector<xcb_window_t> out;
+    for (const Reading& r : readings) {
+        const xcb_window_t owner = r.facts.owner;
+        if (owner != XCB_WINDOW_NONE && owner != r.facts.window && owner != link.root &&
+            !seen.contains(owner)) {
+            seen.insert(owner);
+            out.push_back(owner);
+        }
+    }
+    return out;
+}
+
+// Which of some windows are shown top-level windows, by the rules of an enumeration,
+// asked in one round: with a manager, its clients in WM_STATE Normal or Iconic; without
+// one, the root's children and the clients beneath frames (they carry WM_STATE) that are
+// viewable. Both rules are asked for, since the round goes out before the manager check
+// is answered.
+class ShownTopLevels {
+public:
+    ShownTopLevels(const X11Snapshot::Link& link, std::vector<xcb_window_t> windows)
+        : m_link(link), m_windows(std::move(windows)) {
+        if (m_windows.empty())
+            return;
+        xcb_connection_t* c = link.connection;
+        m_stacking = ask(link, link.root, link.atoms->_NET_CLIENT_LIST_STACKING, kClientListLongs);
+        m_list = ask(link, link.root, link.atoms->_NET_CLIENT_LIST, kClientListLongs);
+        for (xcb_window_t w : m_windows)
+            m_asked.push_back({ask(link, w, link.atoms->WM_STATE, 2),
+                               xcb_get_window_attributes(c, w), xcb_query_tree(c, w)});
+    }
+
+    QSet<xcb_window_t> read(bool managerRunning) {
+        QSet<xcb_window_t> shown;
+        if (m_windows.empty())
+            return shown;
+        xcb_connection_t* c = m_link.connection;
+        const Property stacking = receive(c, m_stacking);
+        const Property list = receive(c, m_list);
+        const std::vector<uint32_t> clients = clientsOf(stacking, list);
+        for (size_t i = 0; i < m_windows.size(); ++i) {
+            const Facts f = readOne(c, m_asked[i]);
+            const bool topLevel = managerRunning ? std::find(clients.begin(), clients.end(),
+                                                             m_windows[i]) != clients.end()
+                                                 : f.parent == m_link.root || f.hasWmState;
+            const bool visible = managerRunning ? f.shownState : f.viewable;
+            if (!f.failed && topLevel && visible)
+                shown.insert(m_windows[i]);
+        }
+        m_asked.clear();
+        return shown;
+    }
+
+    ~ShownTopLevels() {
+        if (m_asked.empty())
+            return;
+        xcb_connection_t* c = m_link.connection;
+        xcb_discard_reply(c, m_stacking.sequence);
+        xcb_discard_reply(c, m_list.sequence);
+        for (const Asked& a : m_asked) {
+            xcb_discard_reply(c, a.state.sequence);
+            xcb_discard_reply(c, a.attributes.sequence);
+            xcb_discard_reply(c, a.tree.sequence);
+        }
+    }
+    ShownTopLevels(const ShownTopLevels&) = delete;
+    ShownTopLevels& operator=(const ShownTopLevels&) = delete;
+
+private:
+    struct Asked {
+        xcb_get_property_cookie_t state;
+        xcb_get_window_attributes_cookie_t attributes;
+        xcb_query_tree_cookie_t tree;
+    };
+    struct Facts {
+        bool failed = false;
+        bool hasWmState = false;
+        bool shownState = false;
+        bool viewable = false;
+        xcb_window_t parent = XCB_WINDOW_NONE;
+    };
+
+    Facts readOne(xcb_connection_t* c, const Asked& a) const {
+        Facts f;
+        const Property state = receive(c, a.state);
+        f.hasWmState = state.is(m_link.atoms->WM_STATE, 32);
+        f.shownState =
+            f.hasWmState && (state.first() == kNormalState || state.first() == kIconicState);
+        xcb_generic_error_t* error = nullptr;
+        xcb_get_window_attributes_reply_t* attributes =
+            xcb_get_window_attributes_reply(c, a.attributes, &error);
+        std::free(error);
+        error = nullptr;
+        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, a.tree, &error);
+        std::free(error);
+        f.failed = state.failed || !attributes || !tree;
+        f.viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+        f.parent = tree ? tree->parent : xcb_window_t{XCB_WINDOW_NONE};
+        std::free(attributes);
+        std::free(tree);
+        return f;
+    }
+
+    const X11Snapshot::Link& m_link;
+    std::vector<xcb_window_t> m_windows;
+    xcb_get_property_cookie_t m_stacking{}, m_list{};
+    std::vector<Asked> m_asked;
+};
+
 // A top-level window of a display without an EWMH manager, and the search for the client
 // beneath it when it is a frame.
 struct Top {
@@ -443,9 +562,7 @@ X11Snapshot X11Snapshot::take(const Link& link) {
     std::vector<Reading> readings;
     if (checkWindow != XCB_WINDOW_NONE) {
         // Both lists run bottom to top (or oldest first); the pass goes front to back.
-        std::vector<uint32_t> clients = stacking.is(XCB_ATOM_WINDOW, 32) ? stacking.longs()
-                                        : list.is(XCB_ATOM_WINDOW, 32)   ? list.longs()
-                                                                         : std::vector<uint32_t>{};
+        std::vector<uint32_t> clients = clientsOf(stacking, list);
         std::reverse(clients.begin(), clients.end());
         QSet<uint32_t> seen;
         std::vector<xcb_window_t> unique;
@@ -520,6 +637,7 @@ X11Snapshot X11Snapshot::take(const Link& link) {
     for (Reading& r : readings)
         s.m_windows.push_back(r.finish(s.m_managerRunning));
     s.index();
+    s.keepShownOwners();
     return s;
 }
 
@@ -537,10 +655,20 @@ X11Snapshot X11Snapshot::of(const Link& link, const std::vector<xcb_window_t>& w
     readings.reserve(requests.size());
     for (const WindowRequests& r : requests)
         readings.push_back(collect(link, r, pids));
+    // The owners are asked for in the round of the manager check.
+    std::optional<xcb_get_property_cookie_t> verifyCookie;
     if (checkWindow != XCB_WINDOW_NONE)
-        s.m_managerRunning = checkWindowOf(receive(c, askCheck(link, checkWindow))) == checkWindow;
-    for (Reading& r : readings)
-        s.m_windows.push_back(r.finish(s.m_managerRunning));
+        verifyCookie = askCheck(link, checkWindow);
+    ShownTopLevels owners(link, namedOwners(link, readings));
+    if (verifyCookie)
+        s.m_managerRunning = checkWindowOf(receive(c, *verifyCookie)) == checkWindow;
+    const QSet<xcb_window_t> shownOwners = owners.read(s.m_managerRunning);
+    for (Reading& r : readings) {
+        X11WindowFacts facts = r.finish(s.m_managerRunning);
+        if (facts.owner == facts.window || !shownOwners.contains(facts.owner))
+            facts.owner = 0;
+        s.m_windows.push_back(facts);
+    }
     s.index();
     return s;
 }
@@ -559,6 +687,14 @@ std::optional<bool> X11Snapshot::acceptsDelete(const Link& link, xcb_window_t wi
 const X11WindowFacts* X11Snapshot::find(WindowHandle window) const {
     const auto it = m_index.constFind(window);
     return it == m_index.constEnd() ? nullptr : &m_windows[static_cast<size_t>(*it)];
+}
+
+void X11Snapshot::keepShownOwners() {
+    for (X11WindowFacts& window : m_windows) {
+        const X11WindowFacts* owner = window.owner == window.window ? nullptr : find(window.owner);
+        if (!owner || !owner->visible)
+            window.owner = 0;
+    }
 }
 
 void X11Snapshot::index() {

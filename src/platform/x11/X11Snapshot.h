@@ -38,7 +38,8 @@ public:
     // WM_STATE when it is a frame). Each window once.
     static X11Snapshot take(const Link& link);
     // The facts of the given windows alone (the manager check and WM_PROTOCOLS included),
-    // in that order.
+    // in that order. Whether a window's owner is a shown top-level window is asked in the
+    // round of the manager check.
     static X11Snapshot of(const Link& link, const std::vector<xcb_window_t>& windows);
     // Whether the window lists WM_DELETE_WINDOW in its WM_PROTOCOLS; nullopt when it is gone.
     static std::optional<bool> acceptsDelete(const Link& link, xcb_window_t window);
@@ -50,6 +51,10 @@ public:
 
 private:
     void index();
+    // WM_TRANSIENT_FOR makes an owner only of another top-level window of the snapshot that
+    // is shown: a parentless dialog names its program's hidden leader window, and a window
+    // may name itself, the root or a window that is gone.
+    void keepShownOwners();
 
     bool m_managerRunning = false;
     std::vector<X11WindowFacts> m_windows;

@@ -41,6 +41,42 @@ Charset doubleByteSet(unsigned char final) {
 
 constexpr const char* kCodePage = "GBK";
 
+// The converter for the encoding an extended segment names (case does not matter); null
+// for one this reader does not know. Xlib names the multibyte encodings of Chinese
+// locales this way, and some one-byte sets that have no escape of their own.
+QByteArray extendedEncoding(const QByteArray& segmentName) {
+    struct Known {
+        const char* name;
+        const char* converter;
+    };
+    static constexpr Known kKnown[] = {
+        {"gbk-0", "GBK"},
+        {"gb18030-0", "GB18030"},
+        {"big5-0", "Big5"},
+        {"big5hkscs-0", "Big5-HKSCS"},
+        {"koi8-r", "KOI8-R"},
+        {"koi8-u", "KOI8-U"},
+        {"microsoft-cp1251", "windows-1251"},
+        {"microsoft-cp1255", "windows-1255"},
+        {"microsoft-cp1256", "windows-1256"},
+        // Two octets a character, high octet first.
+        {"iso10646-1", "UTF-16BE"},
+        {"utf-8", "UTF-8"},
+    };
+    const QByteArray name = segmentName.toLower();
+    for (const Known& known : kKnown)
+        if (name == known.name)
+            return known.converter;
+    // iso8859-1 to iso8859-16 are the ISO-8859 sets.
+    if (name.startsWith("iso8859-")) {
+        bool ok = false;
+        const int part = name.mid(8).toInt(&ok);
+        if (ok && part >= 1 && part <= 16 && name.mid(8) == QByteArray::number(part))
+            return "ISO-8859-" + QByteArray::number(part);
+    }
+    return {};
+}
+
 } // namespace
 
 X11Text::X11Text()
@@ -50,20 +86,20 @@ X11Text::X11Text()
       m_eucKr("EUC-KR", QStringConverter::Flag::Stateless) {}
 
 QString X11Text::decode(const QByteArray& bytes, Encoding encoding) {
-    const QByteArray text = upToNul(bytes);
     switch (encoding) {
     case Encoding::Utf8:
-        return QString::fromUtf8(text);
+        return QString::fromUtf8(upToNul(bytes));
     case Encoding::Latin1:
-        return QString::fromLatin1(text);
+        return QString::fromLatin1(upToNul(bytes));
     case Encoding::CompoundText:
-        return decodeCompoundText(text);
+        // It finds its end itself: an extended segment may hold NUL bytes.
+        return decodeCompoundText(bytes);
     }
     return {};
 }
 
 QString X11Text::decodeCompoundText(const QByteArray& input) {
-    const QByteArray bytes = upToNul(input);
+    const QByteArray& bytes = input;
     const auto at = [&](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
     const qsizetype n = bytes.size();
     Charset gl = Charset::Ascii;
@@ -86,8 +122,9 @@ QString X11Text::decodeCompoundText(const QByteArray& input) {
             // ESC % / F M L: a segment of a named encoding, M and L giving its length.
             if (i + 5 < n && at(i + 1) == '%' && at(i + 2) == '/') {
                 const qsizetype length = (at(i + 4) & 0x7f) * 128 + (at(i + 5) & 0x7f);
-                out += QLatin1Char('?');
-                i = std::min(n, i + 6 + length);
+                const qsizetype end = std::min(n, i + 6 + length);
+                out += decodeExtendedSegment(bytes.mid(i + 6, end - (i + 6)));
+                i = end;
                 continue;
             }
             qsizetype j = i + 1;
@@ -119,6 +156,8 @@ QString X11Text::decodeCompoundText(const QByteArray& input) {
             continue;
         }
         if (b < 0x20 || b == 0x7f) {
+            if (b == 0)
+                break;
             if (b == '\t' || b == '\n')
                 out += QChar(b);
             ++i;
@@ -165,7 +204,31 @@ QString X11Text::decodeCompoundText(const QByteArray& input) {
             break;
         }
     }
-    return out;
+    const qsizetype nul = out.indexOf(QChar(0));
+    return nul < 0 ? out : out.left(nul);
+}
+
+QString X11Text::decodeExtendedSegment(const QByteArray& segment) {
+    // The encoding's name, STX, then the text in that encoding.
+    const qsizetype stx = segment.indexOf('\x02');
+    const QByteArray converter = stx < 0 ? QByteArray() : extendedEncoding(segment.left(stx));
+    if (converter.isEmpty())
+        return QStringLiteral("?");
+    // A converter of its own, whose error flag tells of this segment alone; made from the
+    // converter data already loaded, it costs less than a microsecond.
+    QStringDecoder decoder(converter.constData(), QStringConverter::Flag::Stateless);
+    if (!decoder.isValid())
+        return QStringLiteral("?");
+    QString text = decoder.decode(QByteArrayView(segment).sliced(stx + 1));
+    // A character cut off at the segment's end leaves nothing but the error.
+    if (decoder.hasError() && !text.contains(QChar::ReplacementCharacter))
+        text += QLatin1Char('?');
+    // Bytes the encoding does not hold read as "?", not as controls.
+    for (QChar& c : text)
+        if (c == QChar::ReplacementCharacter ||
+            (c.unicode() > 0 && c.unicode() < 0x20 && c != u'\t' && c != u'\n'))
+            c = QLatin1Char('?');
+    return text;
 }
 
 QString X11Text::ansi(const QString& text, qsizetype maxBytes) {

@@ -20,8 +20,10 @@ public:
 
     // The text of a property value, cut at its first NUL.
     QString decode(const QByteArray& bytes, Encoding encoding);
-    // COMPOUND_TEXT: ASCII and Latin-1, GB 2312 and UTF-8 segments are read; characters of
-    // any other character set become "?".
+    // COMPOUND_TEXT: ASCII and Latin-1, GB 2312, JIS X 0208, KS C 5601 and UTF-8 segments
+    // are read, and the extended segments of the encodings Xlib names in them (GBK, Big5,
+    // Big5-HKSCS, GB 18030, the ISO 8859 and KOI8 sets and others); characters of any other
+    // character set become "?", an extended segment of an unknown encoding one "?".
     QString decodeCompoundText(const QByteArray& bytes);
     // The title as the ANSI interface gives it.
     QString ansiTitle(const QString& text);
@@ -33,6 +35,8 @@ private:
     // The text cut at its first NUL, through code page 936 (a character it cannot hold
     // becomes "?"), cut to maxBytes without splitting a double-byte character.
     QString ansi(const QString& text, qsizetype maxBytes);
+    // The text of an extended segment: the encoding's name, STX and the encoded bytes.
+    QString decodeExtendedSegment(const QByteArray& segment);
 
     QStringEncoder m_encoder;
     QStringDecoder m_decoder;

@@ -10,7 +10,7 @@ struct X11WindowFacts {
     WindowHandle window = 0;
     bool vanished = true;
     QString className;      // the ANSI form, at most 254 bytes
-    WindowHandle owner = 0; // WM_TRANSIENT_FOR, root included
+    WindowHandle owner = 0; // WM_TRANSIENT_FOR, when it names a shown top-level window
     bool visible = false;
     QString title; // the ANSI form, at most 79 bytes
     quint32 processId = 0;

@@ -18,6 +18,7 @@
 // wmname-ct (hex bytes of COMPOUND_TEXT), class (instance,class), transient (id or root),
 // type (desktop, dock, normal, dialog), pid (_NET_WM_PID), delete (0/1, default 1),
 // map (0/1, default 1), override (0/1), iconic (0/1), onclose (destroy or ignore),
+// withdraw (any value: unmaps the window and tells the manager so),
 // parent (id: a child window), bigname (a _NET_WM_NAME of that many bytes),
 // raw (NAME:TYPE:FORMAT:hex, any property).
 #include <xcb/xcb.h>
@@ -274,6 +275,18 @@ private:
                 m_ignoreClose.insert(w);
             else
                 m_ignoreClose.erase(w);
+        } else if (key == "withdraw") {
+            // Unmapped, with the synthetic UnmapNotify that tells a manager to let it go.
+            xcb_unmap_window(m_c, w);
+            xcb_unmap_notify_event_t e{};
+            e.response_type = XCB_UNMAP_NOTIFY;
+            e.event = m_screen->root;
+            e.window = w;
+            char event[32] = {}; // every event sent is 32 bytes long
+            std::memcpy(event, &e, sizeof e);
+            xcb_send_event(
+                m_c, 0, m_screen->root,
+                XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY, event);
         } else if (key == "raw") {
             const std::vector<std::string> p = split(value, ':');
             if (p.size() != 4)

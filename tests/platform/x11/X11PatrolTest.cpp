@@ -1,10 +1,14 @@
 #include "platform/x11/X11DisplayFixture.h"
 
 #include "common/AppInfo.h"
+#include "common/Codec936.h"
 #include "keywords/PlainKeywordList.h"
 #include "patrol/PatrolPass.h"
 #include "patrol/WindowSearch.h"
 #include "support/ChildProcess.h"
+#include "support/TestEnv.h"
+
+#include <QTemporaryDir>
 
 #include <xcb/xcb.h>
 
@@ -13,6 +17,10 @@
 #include <map>
 #include <set>
 #include <unistd.h>
+
+#ifndef QT_DIALOG
+#error "QT_DIALOG must name the helper program"
+#endif
 
 namespace {
 
@@ -108,7 +116,13 @@ std::vector<PatrolCase> patrolCases() {
         {"space inside", {"name=K EY"}, false, false},
         {"two keywords, one request", {"name=KEY and 关键字"}, true, true},
         {"Chinese keyword beside an emoji", {"name=中文关键字😀"}, true, true},
-        {"owned dialog", {"name=owned KEY", "transient=root"}, false, false},
+        // "@shown", "@minimised", "@leader" and "@gone" stand for the owners made for them.
+        {"owned dialog", {"name=owned KEY", "transient=@shown"}, false, false},
+        {"dialog of a minimised window", {"name=owned KEY", "transient=@minimised"}, false, false},
+        // What a parentless dialog names: its program's hidden leader window.
+        {"dialog of a hidden leader", {"name=leader's KEY", "transient=@leader"}, true, true},
+        {"dialog of a destroyed window", {"name=orphan KEY", "transient=@gone"}, true, true},
+        {"dialog of the root", {"name=root's KEY", "transient=root"}, true, true},
         {"hidden", {"name=hidden KEY", "map=0"}, false, false},
         {"minimised", {"name=minimised KEY", "iconic=1"}, true, true},
         {"desktop", {"name=desktop KEY", "type=desktop"}, false, false},
@@ -125,13 +139,25 @@ std::vector<PatrolCase> patrolCases() {
 }
 
 TEST_P(X11PatrolTest, ClosesExactlyTheWindowsItShould) {
+    const std::map<std::string, std::string> placeholders = {
+        {"@self", std::to_string(getpid())},
+        {"@shown", std::to_string(maker->make({"name=shown owner", "onclose=ignore"}))},
+        {"@minimised",
+         std::to_string(maker->make({"name=minimised owner", "iconic=1", "onclose=ignore"}))},
+        {"@leader", std::to_string(maker->make({"name=leader", "map=0"}))},
+        {"@gone", std::to_string(maker->make({"name=gone"}))},
+    };
+    for (const auto& [placeholder, value] : placeholders)
+        ASSERT_NE(value, "0") << placeholder;
+    ASSERT_TRUE(maker->destroy(static_cast<uint32_t>(std::stoul(placeholders.at("@gone")))));
     const std::vector<PatrolCase> cases = patrolCases();
     std::vector<uint32_t> ids;
     for (const PatrolCase& c : cases) {
         std::vector<std::string> fields = {"onclose=ignore"};
         for (std::string f : c.fields) {
-            if (f.ends_with("=@self"))
-                f = f.substr(0, f.size() - 5) + std::to_string(getpid());
+            const size_t at = f.find("=@");
+            if (at != std::string::npos && placeholders.count(f.substr(at + 1)))
+                f = f.substr(0, at + 1) + placeholders.at(f.substr(at + 1));
             fields.push_back(f);
         }
         ids.push_back(maker->make(fields));
@@ -224,6 +250,128 @@ TEST_P(X11PatrolTest, RealClientsAreClosedByAKeywordInTheirTitle) {
         return std::none_of(rs.begin(), rs.end(),
                             [](const Record& r) { return r.title.contains("KEYWORD"); });
     }));
+}
+
+// The WM_NAME of a window as its client wrote it: type name and bytes, read on a
+// connection of the test's own.
+std::pair<std::string, QByteArray> rawWmName(const std::string& display, uint32_t window) {
+    xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
+    std::pair<std::string, QByteArray> out;
+    xcb_get_property_reply_t* p = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, 1024), nullptr);
+    if (p) {
+        out.second = QByteArray(static_cast<const char*>(xcb_get_property_value(p)),
+                                xcb_get_property_value_length(p));
+        xcb_get_atom_name_reply_t* name =
+            xcb_get_atom_name_reply(c, xcb_get_atom_name(c, p->type), nullptr);
+        if (name)
+            out.first.assign(xcb_get_atom_name_name(name),
+                             static_cast<size_t>(xcb_get_atom_name_name_length(name)));
+        free(name);
+    }
+    free(p);
+    xcb_disconnect(c);
+    return out;
+}
+
+// An xterm left as it comes, started in a GBK locale (made for the test), writes its
+// Chinese title in COMPOUND_TEXT as an extended segment of GBK.
+TEST_P(X11PatrolTest, XtermInAGbkLocaleIsClosedByAChineseKeyword) {
+    QTemporaryDir locales;
+    ASSERT_TRUE(locales.isValid());
+    const std::string localeDir = locales.path().toStdString();
+    ChildProcess localedef;
+    ASSERT_TRUE(localedef.start({"localedef", "-i", "zh_CN", "-f", "GBK", localeDir + "/zh_CN.GBK"},
+                                {}, -1, "/dev/null"));
+    ASSERT_TRUE(localedef.waitFor(60000));
+    ASSERT_EQ(localedef.exitCode(), 0);
+    const std::vector<std::string> gbkLocale = {"LOCPATH=" + localeDir, "LC_ALL=zh_CN.GBK"};
+    const auto gbk = [](const char* utf8) {
+        return Codec936::encode(QString::fromUtf8(utf8)).toStdString();
+    };
+    ChildProcess xtermKey, xtermCalm;
+    ASSERT_TRUE(xtermKey.start({"xterm", "-T", gbk("色情 xterm"), "-e", "sleep", "600"}, gbkLocale,
+                               -1, "/dev/null"));
+    ASSERT_TRUE(xtermCalm.start({"xterm", "-T", gbk("平静 xterm"), "-e", "sleep", "600"}, gbkLocale,
+                                -1, "/dev/null"));
+    const std::set<QString> titles = {QString::fromUtf8("色情 xterm"),
+                                      QString::fromUtf8("平静 xterm")};
+    std::map<QString, WindowHandle> byTitle;
+    ASSERT_TRUE(waitFor([&](const std::vector<Record>& rs) {
+        byTitle.clear();
+        for (const Record& r : rs)
+            if (r.visible && r.parent == 0 && titles.count(r.title))
+                byTitle[r.title] = r.hWnd;
+        return byTitle.size() == titles.size();
+    }));
+    const auto [type, bytes] =
+        rawWmName(server->display(), byTitle[QString::fromUtf8("色情 xterm")]);
+    EXPECT_EQ(type, "COMPOUND_TEXT");
+    EXPECT_TRUE(bytes.startsWith("\x1b%/2")) << bytes.toHex().toStdString();
+    EXPECT_TRUE(bytes.contains("gbk-0\x02" + gbk("色情"))) << bytes.toHex().toStdString();
+
+    Patrol patrol(*windows, {QString::fromUtf8("色情")});
+    patrol.run();
+    EXPECT_TRUE(xtermKey.waitFor(10000));
+    patrol.run();
+    roundTrip();
+    EXPECT_TRUE(xtermCalm.running());
+    EXPECT_EQ(patrol.counting.posted[byTitle[QString::fromUtf8("平静 xterm")]], 0);
+}
+
+// WM_TRANSIENT_FOR of a window, read on a connection of the test's own; 0 when absent.
+uint32_t rawTransientFor(const std::string& display, uint32_t window) {
+    xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
+    uint32_t owner = 0;
+    xcb_get_property_reply_t* p = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 0, 1),
+        nullptr);
+    if (p && xcb_get_property_value_length(p) == 4)
+        owner = *static_cast<const uint32_t*>(xcb_get_property_value(p));
+    free(p);
+    xcb_disconnect(c);
+    return owner;
+}
+
+// A parentless Qt dialog or tool window, the main window of many small programs, names its
+// program's hidden leader window in WM_TRANSIENT_FOR: it is owned by none all the same.
+TEST_P(X11PatrolTest, ParentlessQtDialogAndToolWindowAreClosed) {
+    TestEnv env; // Qt reads and writes nothing of the real user's
+    struct QtCase {
+        const char* name;
+        std::vector<std::string> argv;
+        QString title;
+    };
+    const std::vector<QtCase> cases = {
+        {"dialog", {QT_DIALOG, "Qt 对话框 KEY"}, QString::fromUtf8("Qt 对话框 KEY")},
+        {"tool window", {QT_DIALOG, "--tool", "Qt 工具 KEY"}, QString::fromUtf8("Qt 工具 KEY")},
+    };
+    std::vector<ChildProcess> programs(cases.size());
+    for (size_t i = 0; i < cases.size(); ++i)
+        ASSERT_TRUE(programs[i].start(cases[i].argv, {"QT_QPA_PLATFORM=xcb"}, -1, "/dev/null"))
+            << cases[i].name;
+    std::map<QString, Record> byTitle;
+    ASSERT_TRUE(waitFor([&](const std::vector<Record>& rs) {
+        byTitle.clear();
+        for (const Record& r : rs)
+            if (r.visible)
+                byTitle[r.title] = r;
+        return std::all_of(cases.begin(), cases.end(),
+                           [&](const QtCase& c) { return byTitle.count(c.title) == 1; });
+    }));
+    for (const QtCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Record& r = byTitle[c.title];
+        const uint32_t leader = rawTransientFor(server->display(), r.hWnd);
+        EXPECT_NE(leader, 0u);
+        EXPECT_NE(leader, r.hWnd);
+        EXPECT_EQ(r.parent, 0u);
+    }
+
+    Patrol patrol(*windows, {QStringLiteral("KEY")});
+    patrol.run();
+    for (size_t i = 0; i < cases.size(); ++i)
+        EXPECT_TRUE(programs[i].waitFor(10000)) << cases[i].name;
 }
 
 // Windows come and go as fast as a client can make them while passes run back to back for

@@ -12,6 +12,20 @@ QByteArray bytes(const char* s, qsizetype n) {
     return QByteArray(s, n);
 }
 
+// An extended segment of compound text: ESC % / and the octets a character (0 for a
+// varying number), the length of what follows in two bytes of seven bits each, the
+// encoding's name, STX and the text.
+QByteArray extended(char octets, const QByteArray& name, const QByteArray& text) {
+    const qsizetype length = name.size() + 1 + text.size();
+    return QByteArray("\x1b%/") + octets + static_cast<char>(0x80 + length / 128) +
+           static_cast<char>(0x80 + length % 128) + name + '\x02' + text;
+}
+
+// 色情 in GBK, and 丂 (its trail byte below 0x80) and 國 beyond GB 2312.
+const QByteArray kGbk = bytes("\xc9\xab\xc7\xe9\x81\x40\x87\xf8", 8);
+// 色情 in Big5.
+const QByteArray kBig5 = bytes("\xa6\xe2\xb1\xa1", 4);
+
 struct TitleCase {
     const char* name;
     QByteArray value;
@@ -57,6 +71,35 @@ std::vector<TitleCase> titleCases() {
          "?z"},
         {"compound text, extended segment", bytes("\x1b%/1\x80\x84xyzwq", 11),
          Encoding::CompoundText, "?q"},
+        {"compound text, GBK segment", "a" + extended('2', "gbk-0", kGbk) + "b",
+         Encoding::CompoundText, QString::fromUtf8("a色情丂國b")},
+        {"compound text, GBK segment as Xlib names it", extended('2', "GBK-0", kGbk),
+         Encoding::CompoundText, QString::fromUtf8("色情丂國")},
+        {"compound text, Big5 segment between Latin-1",
+         "caf\xe9 " + extended('2', "big5-0", kBig5) + " caf\xe9", Encoding::CompoundText,
+         QString::fromUtf8("café 色情 café")},
+        {"compound text, GB 18030 segment", extended('0', "gb18030-0", kGbk),
+         Encoding::CompoundText, QString::fromUtf8("色情丂國")},
+        {"compound text, segment of an unknown encoding",
+         "a" + extended('2', "klingon-0", kGbk) + "b", Encoding::CompoundText, "a?b"},
+        {"compound text, segment without a name's end", bytes("\x1b%/2\x80\x85gbk-0z", 12),
+         Encoding::CompoundText, "?z"},
+        // The length given ends the segment: what follows is in the designated sets again.
+        {"compound text, bytes after the segment's length",
+         extended('2', "gbk-0", kGbk.left(2)) + bytes("\xe9\xe8", 2), Encoding::CompoundText,
+         QString::fromUtf8("色éè")},
+        {"compound text, segment longer than the text",
+         extended('2', "gbk-0", kGbk + "KEY").left(18), Encoding::CompoundText,
+         QString::fromUtf8("色情丂")},
+        {"compound text, character cut at the segment's end",
+         extended('2', "gbk-0", kGbk.left(3)) + "z", Encoding::CompoundText,
+         QString::fromUtf8("色?z")},
+        {"compound text, GB 2312 set kept across a segment",
+         "\x1b$)A\xd6\xd0" + extended('2', "big5-0", kBig5) + "\xce\xc4", Encoding::CompoundText,
+         QString::fromUtf8("中色情文")},
+        {"compound text, long GBK segment",
+         extended('2', "gbk-0", kGbk.left(4).repeated(100)) + "z", Encoding::CompoundText,
+         QString::fromUtf8("色情").repeated(19) + QString::fromUtf8("色")},
         {"compound text, direction sequence",
          bytes("a\x9b"
                "1]b",
@@ -75,6 +118,37 @@ TEST(X11Text, TitlesAsTheAnsiInterfaceGivesThem) {
         const QString title = text.ansiTitle(text.decode(c.value, c.encoding));
         EXPECT_EQ(title, c.title);
         EXPECT_LE(Codec936::byteLength(title), X11Text::kTitleBytes);
+    }
+}
+
+// Characters that code page 936 cannot hold still decode; only the ANSI form loses them.
+TEST(X11Text, ExtendedSegmentsOfCompoundText) {
+    struct SegmentCase {
+        const char* name;
+        QByteArray value;
+        QString text;
+    };
+    const std::vector<SegmentCase> cases = {
+        {"Big5-HKSCS", extended('2', "big5hkscs-0", bytes("\xa6\xe2\x92\x77", 4)),
+         QString::fromUtf8("色㐵")},
+        {"GB 18030, four bytes", extended('0', "gb18030-0", bytes("\xc9\xab\x95\x32\x82\x36", 6)),
+         QString::fromUtf8("色𠀀")},
+        {"KOI8-R", extended('1', "koi8-r", bytes("\xed\xc9\xd2", 3)), QString::fromUtf8("Мир")},
+        {"ISO 8859-7", extended('1', "iso8859-7", bytes("\xe1\xe2", 2)), QString::fromUtf8("αβ")},
+        {"ISO 8859 set out of range", extended('1', "iso8859-17", bytes("\xe1", 1)), "?"},
+        {"UCS-2, high octet first", extended('2', "iso10646-1", bytes("\x82\x72\x00\x41", 4)),
+         QString::fromUtf8("色A")},
+        {"UCS-2 NUL ends the text",
+         extended('2', "iso10646-1", bytes("\x00\x41\x00\x00\x00\x42", 6)) + "z", "A"},
+        {"NUL after a segment ends the text", extended('2', "gbk-0", kGbk.left(2)) + '\0' + "z",
+         QString::fromUtf8("色")},
+        {"long segment in full", extended('2', "gbk-0", kGbk.left(4).repeated(100)) + "z",
+         QString::fromUtf8("色情").repeated(100) + "z"},
+    };
+    X11Text text;
+    for (const SegmentCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(text.decode(c.value, Encoding::CompoundText), c.text);
     }
 }
 

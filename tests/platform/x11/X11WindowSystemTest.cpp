@@ -16,7 +16,7 @@ namespace {
 
 using Record = X11DisplayFixture::WindowRecord;
 
-enum class Owner { None, Root, OtherWindow };
+enum class Owner { None, OtherWindow };
 
 struct RecordCase {
     const char* name;
@@ -50,12 +50,12 @@ std::vector<RecordCase> recordCases() {
          true,
          QString::fromUtf8("普通窗口 plain"),
          false},
-        {"owned by the root",
+        {"transient for the root, owned by none",
          {"name=dialog of root", "transient=root"},
          true,
          true,
          "",
-         Owner::Root,
+         Owner::None,
          true,
          "dialog of root",
          false},
@@ -290,9 +290,7 @@ TEST_P(X11WindowSystemTest, CraftedWindowsGiveTheRecordsTheSearchExpects) {
         }
         const Record& r = byHandle[ids[i]];
         EXPECT_EQ(r.className, c.className);
-        const WindowHandle expectedOwner = c.owner == Owner::None   ? 0
-                                           : c.owner == Owner::Root ? windows->rootWindow()
-                                                                    : owner;
+        const WindowHandle expectedOwner = c.owner == Owner::None ? 0 : owner;
         EXPECT_EQ(r.parent, expectedOwner);
         EXPECT_EQ(r.visible, c.visible);
         EXPECT_EQ(r.title, c.title);
@@ -406,6 +404,75 @@ TEST_P(X11WindowSystemTest, VanishedWindowReadsAsNothing) {
     EXPECT_TRUE(maker->closed().empty());
     const uint32_t later = maker->make({"name=later"});
     EXPECT_TRUE(find(later));
+}
+
+// What WM_TRANSIENT_FOR may name, and whether that makes an owner.
+struct OwnerCase {
+    const char* name;
+    bool ownedBare;
+    bool ownedManaged;
+};
+
+const std::vector<OwnerCase>& ownerCases() {
+    static const std::vector<OwnerCase> cases = {
+        {"a shown window", true, true},
+        {"a minimised window", true, true},
+        {"a hidden leader window", false, false},
+        {"a withdrawn window", false, false},
+        {"a destroyed window", false, false},
+        {"a child window", false, false},
+        // A top-level window of the bare display; a manager does not list it.
+        {"an override-redirect window", true, false},
+        {"the window itself", false, false},
+        {"the root", false, false},
+    };
+    return cases;
+}
+
+TEST_P(X11WindowSystemTest, OnlyAnotherShownTopLevelWindowIsAnOwner) {
+    const uint32_t shown = maker->make({"name=shown owner"});
+    ASSERT_NE(shown, 0u);
+    const std::map<std::string, uint32_t> named = {
+        {"a shown window", shown},
+        {"a minimised window", maker->make({"name=minimised owner", "iconic=1"})},
+        {"a hidden leader window", maker->make({"name=leader", "map=0"})},
+        {"a withdrawn window", maker->make({"name=withdrawn owner"})},
+        {"a destroyed window", maker->make({"name=destroyed owner"})},
+        {"a child window", maker->make({"name=child", "parent=" + std::to_string(shown)})},
+        {"an override-redirect window", maker->make({"name=popup owner", "override=1"})},
+        {"the root", windows->rootWindow()},
+    };
+    for (const auto& [name, id] : named)
+        ASSERT_NE(id, 0u) << name;
+    const uint32_t withdrawn = named.at("a withdrawn window");
+    ASSERT_TRUE(maker->set(withdrawn, {"withdraw=1"}));
+    ASSERT_TRUE(maker->destroy(named.at("a destroyed window")));
+    ASSERT_TRUE(waitFor([&](const std::vector<Record>& rs) {
+        return std::none_of(rs.begin(), rs.end(),
+                            [&](const Record& r) { return r.hWnd == withdrawn && r.visible; });
+    }));
+
+    std::map<std::string, uint32_t> owners, dialogs;
+    for (const OwnerCase& c : ownerCases()) {
+        const uint32_t dialog = maker->make({std::string("name=dialog of ") + c.name});
+        ASSERT_NE(dialog, 0u) << c.name;
+        owners[c.name] = named.count(c.name) ? named.at(c.name) : dialog;
+        ASSERT_TRUE(maker->set(dialog, {"transient=" + std::to_string(owners[c.name])}));
+        dialogs[c.name] = dialog;
+    }
+    std::map<WindowHandle, Record> listed;
+    for (const Record& r : enumerate())
+        listed[r.hWnd] = r;
+    for (const OwnerCase& c : ownerCases()) {
+        SCOPED_TRACE(c.name);
+        const bool owned = withManager() ? c.ownedManaged : c.ownedBare;
+        ASSERT_EQ(listed.count(dialogs[c.name]), 1u);
+        const Record& r = listed[dialogs[c.name]];
+        EXPECT_TRUE(r.visible);
+        EXPECT_EQ(r.parent, owned ? owners[c.name] : 0);
+        // Outside an enumeration the backend asks the server and must tell the same.
+        EXPECT_EQ(direct(dialogs[c.name]), r);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Display, X11WindowSystemTest, ::testing::Values(false, true), managerName);
