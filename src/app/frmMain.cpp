@@ -101,7 +101,7 @@ frmMain::frmMain(MainWindowServices services, QWidget* parent)
     // Between ticks, a window that appears or changes its title is looked at as soon as
     // the platform reports it; the timer still asks the windows that stay every 500 ms.
     m_extraPasses = std::make_unique<PatrolScheduler>([this] { m_pass->run(); });
-    m_services.windows.setChangeListener([this] { m_extraPasses->changed(); });
+    m_services.windows.setChangeListener([this](WindowHandle) { m_extraPasses->changed(); });
 
     Form_Load();
 }

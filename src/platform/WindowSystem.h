@@ -4,6 +4,8 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <unordered_set>
+#include <vector>
 
 using WindowHandle = quint32;
 
@@ -34,10 +36,23 @@ public:
     // Posts a close request; never waits for the window's program.
     virtual void PostClose(WindowHandle window) = 0;
 
-    // Asks to be told, from the event loop of the calling thread, whenever a top-level
-    // window may have appeared or changed its title since the latest enumeration; an empty
+    // Calls proc for each of the given windows that is a top-level window now, each once, in
+    // the platform's order, until proc returns false; the queries proc makes are answered as
+    // in EnumWindows. The default enumerates every window and skips the others; a backend
+    // that can, looks at the given windows alone, so that checking a few costs only those.
+    virtual void EnumSomeWindows(const std::vector<WindowHandle>& windows,
+                                 const std::function<bool(WindowHandle)>& proc) {
+        const std::unordered_set<WindowHandle> wanted(windows.begin(), windows.end());
+        EnumWindows([&](WindowHandle window) { return !wanted.count(window) || proc(window); });
+    }
+
+    // Tells the listener, from the event loop of the calling thread, of each top-level window
+    // that may have appeared or changed its title, by its handle (a window may be named more
+    // than once); kSomeWindow when the backend cannot tell which windows changed. An empty
     // function stops it. The listener may run inside any call of this interface, so it must
-    // only take note (schedule a pass), never call back. A backend without change
+    // only take note (schedule a check), never call back. A backend without change
     // notification ignores it: the periodic pass alone then sees the changes.
-    virtual void setChangeListener(std::function<void()> listener) { (void)listener; }
+    using ChangeListener = std::function<void(WindowHandle window)>;
+    static constexpr WindowHandle kSomeWindow = 0;
+    virtual void setChangeListener(ChangeListener listener) { (void)listener; }
 };

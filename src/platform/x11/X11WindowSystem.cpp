@@ -129,8 +129,8 @@ void X11WindowSystem::processEvents() {
     checkConnection();
     if (changed && m_onChange && !m_lost) {
         // A copy, so that a listener that replaces itself is not destroyed while it runs.
-        const std::function<void()> listener = m_onChange;
-        listener();
+        const ChangeListener listener = m_onChange;
+        listener(kSomeWindow);
     }
 }
 
@@ -145,7 +145,7 @@ void X11WindowSystem::checkConnection() {
         m_onLost();
 }
 
-void X11WindowSystem::setChangeListener(std::function<void()> listener) {
+void X11WindowSystem::setChangeListener(ChangeListener listener) {
     const bool wasListening = static_cast<bool>(m_onChange);
     m_onChange = std::move(listener);
     if (m_lost)

@@ -49,7 +49,7 @@ public:
     // The listener runs from processEvents() once for every batch of events that tells of a
     // change the latest enumeration cannot have seen (an enumeration its callback ended
     // early counts as seeing all). Needs an event loop in this thread.
-    void setChangeListener(std::function<void()> listener) override;
+    void setChangeListener(ChangeListener listener) override;
 
     // Runs once when the connection to the display is lost. The default prints one line
     // to standard error and ends the process at once; after a handler that returns, every
@@ -99,7 +99,7 @@ private:
     std::function<void()> m_onLost;
     bool m_lost = false;
 
-    std::function<void()> m_onChange;
+    ChangeListener m_onChange;
     std::unique_ptr<QSocketNotifier> m_notifier;
     QSet<xcb_window_t> m_watched; // windows whose property changes are selected
     bool m_watchUnflushed = false;

@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     if (timer)
         tick.start();
     if (listen)
-        windows->setChangeListener([&] { extra.changed(); });
+        windows->setChangeListener([&](WindowHandle) { extra.changed(); });
 
     std::string buffer;
     QSocketNotifier commands(fd, QSocketNotifier::Read);

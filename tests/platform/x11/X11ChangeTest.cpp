@@ -26,7 +26,7 @@ protected:
     }
 
     void listen() {
-        windows->setChangeListener([this] { ++notified; });
+        windows->setChangeListener([this](WindowHandle) { ++notified; });
     }
     // A question that goes to the server and back: every event the server sent before its
     // answer has been read, and the listener has heard of it, when it returns.
@@ -177,7 +177,7 @@ TEST(X11ChangeLoss, ALostDisplayIsReportedOnceAndTheLoopGoesQuiet) {
     int lost = 0;
     int notified = 0;
     windows->setConnectionLostHandler([&] { ++lost; });
-    windows->setChangeListener([&] { ++notified; });
+    windows->setChangeListener([&](WindowHandle) { ++notified; });
     server.reset();
     EXPECT_TRUE(QTest::qWaitFor([&] { return lost > 0; }, 10000));
 
