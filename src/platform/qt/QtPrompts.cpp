@@ -1,5 +1,6 @@
 #include "platform/qt/QtPrompts.h"
 
+#include "platform/qt/CaptionRoom.h"
 #include "platform/qt/QtSettingsOff.h"
 
 #include "common/AppInfo.h"
@@ -117,6 +118,7 @@ QString choosePath(QFileDialog& dialog, const FileDialogOptions& options) {
             QMessageBox::Warning, options.title,
             QStringLiteral("路径太长（最多 %1 字节），请选择较短的路径。").arg(options.maxFile - 1),
             QMessageBox::Ok, &dialog);
+        CaptionRoom::reserve(tooLong);
         tooLong.exec();
     }
     return {};
@@ -156,6 +158,7 @@ int QtPrompts::MsgBox(const QString& text, int style, const QString& caption) {
     const int defaultIndex = (style & Msg::DefaultButton2) && buttons.size() > 1 ? 1 : 0;
     box.setDefaultButton(buttons[defaultIndex]);
     box.setEscapeButton(buttons.last());
+    CaptionRoom::reserve(box);
     box.exec();
     const int index = buttons.indexOf(static_cast<QPushButton*>(box.clickedButton()));
     return index >= 0 ? results[index] : results.last();
@@ -167,6 +170,7 @@ QString QtPrompts::InputBox(const QString& prompt, const QString& caption,
     dialog.setWindowTitle(captionOr(caption));
     dialog.setLabelText(prompt);
     dialog.setTextValue(defaultText);
+    CaptionRoom::reserve(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return {};
     return dialog.textValue();
