@@ -1,8 +1,8 @@
 #include "app/AppLook.h"
 
-#include <QGuiApplication>
+#include "app/FrameCentring.h"
+
 #include <QLabel>
-#include <QScreen>
 #include <QStringList>
 #include <QWidget>
 
@@ -24,13 +24,7 @@ QFont AppLook::font(qreal pointSize) {
 }
 
 void AppLook::centre(QWidget& widget) {
-    QScreen* screen = widget.screen() ? widget.screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->availableGeometry();
-    const QSize size = widget.frameGeometry().size();
-    widget.move(area.x() + (area.width() - size.width()) / 2,
-                area.y() + (area.height() - size.height()) / 2);
+    FrameCentring::apply(widget);
 }
 
 void AppLook::placeLabel(QLabel& label, const QRect& layout) {

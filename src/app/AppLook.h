@@ -14,7 +14,8 @@ class AppLook {
 public:
     static QIcon icon();
     static QFont font(qreal pointSize = 9);
-    // Puts a widget at the centre of the screen it is on (the primary one before it is shown).
+    // Puts a window at the centre of the screen it is on (the primary one before it is shown),
+    // its frame included, and keeps it there until it is first shown and framed.
     static void centre(QWidget& widget);
     // Puts a label at its place. Where the interface font needs more room than the layout
     // gives, the label grows to the right and downwards instead of cutting its text.

@@ -129,4 +129,24 @@ TEST_F(LookOnX11, ShortMessagesLeaveRoomForTheWholeCaption) {
     }
 }
 
+TEST_F(LookOnX11, WindowsOpenCentredWithTheirFrame) {
+    for (const char* mode : {"main", "about", "login", "setpass"}) {
+        SCOPED_TRACE(mode);
+        const Shown shown = show({mode});
+        X11Frame placed;
+        // The window may still be moving to its place when it first reports.
+        const auto centred = [&] {
+            placed = X11Frame::of(server.display(), shown.window);
+            return placed.frame != placed.client &&
+                   std::abs(placed.frame.x() + placed.frame.width() / 2.0 - kScreenWidth / 2.0) <=
+                       2 &&
+                   std::abs(placed.frame.y() + placed.frame.height() / 2.0 - kScreenHeight / 2.0) <=
+                       2;
+        };
+        EXPECT_TRUE(Wait::until(centred, 5000))
+            << "frame at " << placed.frame.x() << "," << placed.frame.y() << " size "
+            << placed.frame.width() << "x" << placed.frame.height();
+    }
+}
+
 } // namespace
