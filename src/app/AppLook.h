@@ -20,4 +20,9 @@ public:
     // Puts a label at its place. Where the interface font needs more room than the layout
     // gives, the label grows to the right and downwards instead of cutting its text.
     static void placeLabel(QLabel& label, const QRect& layout);
+    // Puts a control that draws a frame around an inner area (a list box) at its place. At a
+    // fractional device pixel ratio Qt rounds the inner area outward, over the frame's right
+    // or bottom line unless that line falls on a whole device pixel: the control gives up a
+    // pixel or two there rather than lose its border.
+    static void placeFramed(QWidget& control, const QRect& layout);
 };

@@ -149,4 +149,44 @@ TEST_F(LookOnX11, WindowsOpenCentredWithTheirFrame) {
     }
 }
 
+// A row of the screenshot along a rectangle's bottom edge, in the display's pixels: the
+// share of its pixels darker than the list's white and the window's light grey ground.
+double darkShare(const QImage& image, int y, int left, int right) {
+    int dark = 0;
+    for (int x = left; x <= right; ++x)
+        dark += qGray(image.pixel(x, y)) < 200;
+    return double(dark) / (right - left + 1);
+}
+
+TEST_F(LookOnX11, ControlsLieInsideTheirWindowAtEachScale) {
+    for (const char* scale : {"1", "1.25", "1.5", "2"}) {
+        for (const char* mode : {"main", "about", "login", "setpass"}) {
+            SCOPED_TRACE(std::string(mode) + " at " + scale);
+            const Shown shown = show({mode}, scale);
+            ASSERT_FALSE(shown.controls.isEmpty());
+            const QRect client(QPoint(0, 0), shown.client);
+            for (auto it = shown.controls.cbegin(); it != shown.controls.cend(); ++it)
+                EXPECT_TRUE(client.contains(it.value())) << it.key().toStdString();
+            if (std::string(mode) != "main")
+                continue;
+            // The list box's frame shows along its bottom edge: one of the device rows of
+            // its last two pixels is the frame's grey nearly all along.
+            const X11Frame placed = X11Frame::of(server.display(), shown.window);
+            const QImage shot = screenshot(QStringLiteral("look-main-%1.png").arg(scale));
+            const QRect list = shown.controls.value(QStringLiteral("Key_List"));
+            ASSERT_FALSE(list.isNull());
+            const double r = shown.ratio;
+            const int left = placed.client.x() + int(std::ceil(list.left() * r)) + 3;
+            const int right = placed.client.x() + int(std::floor((list.right() + 1) * r)) - 4;
+            const int first = placed.client.y() + int(std::floor((list.bottom() - 1) * r));
+            const int last = placed.client.y() + int(std::ceil((list.bottom() + 1) * r)) - 1;
+            ASSERT_LE(last, placed.client.bottom());
+            double best = 0;
+            for (int y = first; y <= last; ++y)
+                best = std::max(best, darkShare(shot, y, left, right));
+            EXPECT_GT(best, 0.9) << "rows " << first << " to " << last;
+        }
+    }
+}
+
 } // namespace
