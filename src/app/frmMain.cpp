@@ -141,7 +141,7 @@ void frmMain::buildControls() {
 
     Key_List = new QListWidget(this);
     Key_List->setObjectName(QStringLiteral("Key_List"));
-    Key_List->setGeometry(Twips::rect(90, 990, 4935, 5280));
+    AppLook::placeFramed(*Key_List, Twips::rect(90, 990, 4935, 5280));
     Key_List->setSelectionMode(QAbstractItemView::SingleSelection);
     Key_List->setSortingEnabled(false);
     Key_List->setUniformItemSizes(true);
