@@ -1,5 +1,7 @@
 #include "patrol/PatrolScheduler.h"
 
+#include "EventLoopTest.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -17,29 +19,7 @@ namespace {
 using namespace std::chrono_literals;
 using TimePoint = std::chrono::steady_clock::time_point;
 
-class PatrolSchedulerTest : public ::testing::Test {
-protected:
-    void SetUp() override { app = std::make_unique<QCoreApplication>(argc, argv); }
-    void TearDown() override { app.reset(); }
-
-    // Lets the event loop run whatever is due now (zero timers, posted events).
-    static void turn() {
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
-    }
-
-    PatrolScheduler::Clock fakeClock() {
-        return [this] { return now; };
-    }
-
-    TimePoint now = TimePoint(std::chrono::hours(1000));
-
-private:
-    int argc = 1;
-    char name[16] = "scheduler-test";
-    char* argv[2] = {name, nullptr};
-    std::unique_ptr<QCoreApplication> app;
-};
+using PatrolSchedulerTest = EventLoopTest;
 
 TEST_F(PatrolSchedulerTest, AChangeRunsOnePassFromTheEventLoopNotAtOnce) {
     int passes = 0;

@@ -1,5 +1,7 @@
 #include "patrol/WindowChecks.h"
 
+#include "EventLoopTest.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -12,34 +14,17 @@
 namespace {
 
 using namespace std::chrono_literals;
-using TimePoint = std::chrono::steady_clock::time_point;
 using Handles = std::vector<WindowHandle>;
 
-class WindowChecksTest : public ::testing::Test {
+class WindowChecksTest : public EventLoopTest {
 protected:
-    void SetUp() override { app = std::make_unique<QCoreApplication>(argc, argv); }
-    void TearDown() override { app.reset(); }
-
-    // Lets the event loop run whatever is due now (zero timers, posted events).
-    static void turn() {
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
-    }
-
     WindowChecks make() {
         return WindowChecks([this](const Handles& windows) { checked.push_back(windows); },
-                            [this] { ++wholePasses; }, [this] { return now; });
+                            [this] { ++wholePasses; }, fakeClock());
     }
 
-    TimePoint now = TimePoint(std::chrono::hours(1000));
     std::vector<Handles> checked;
     int wholePasses = 0;
-
-private:
-    int argc = 1;
-    char name[16] = "checks-test";
-    char* argv[2] = {name, nullptr};
-    std::unique_ptr<QCoreApplication> app;
 };
 
 TEST_F(WindowChecksTest, ChangesBetweenTurnsMakeOneCheckOfEachWindowOnce) {
@@ -101,7 +86,7 @@ TEST_F(WindowChecksTest, AChangeDuringACheckIsCheckedAfterIt) {
             EXPECT_EQ(inside, 1) << "checks never nest";
             --inside;
         },
-        [] {}, [this] { return now; });
+        [] {}, fakeClock());
     self = &checks;
     checks.changed(4);
     turn();
