@@ -82,7 +82,8 @@ frmAbout::frmAbout(UrlOpener openUrl, QWidget* parent)
     QPalette linePalette = Line1->palette();
     linePalette.setColor(QPalette::Window, QColor(128, 128, 128));
     Line1->setPalette(linePalette);
-    Line1->setGeometry(Twips::toPixels(0), Twips::toPixels(3000), Twips::toPixels(7200), 1);
+    // The line is laid out a little wider than the box, which cuts it at its edge.
+    Line1->setGeometry(0, Twips::toPixels(3000), qMin(Twips::toPixels(7200), width()), 1);
 
     cmdOK->setFocus(Qt::OtherFocusReason);
     AppLook::centre(*this);

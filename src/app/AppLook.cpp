@@ -1,10 +1,30 @@
 #include "app/AppLook.h"
 
-#include <QGuiApplication>
+#include "app/FrameCentring.h"
+
 #include <QLabel>
-#include <QScreen>
+#include <QPoint>
 #include <QStringList>
 #include <QWidget>
+
+#include <cmath>
+
+namespace {
+
+// The longest length, at most the given one, whose last pixel row or column, counted from
+// the window's edge, starts on a whole device pixel. The ratios in use (1.25, 1.5, 1.75...)
+// reach one within a few pixels; others keep the length.
+int wholeLastPixel(int start, int length, qreal ratio) {
+    constexpr int kMostGivenUp = 4;
+    for (int shorter = 0; shorter <= kMostGivenUp && length - shorter > 1; ++shorter) {
+        const qreal last = (start + length - shorter - 1) * ratio;
+        if (std::abs(last - std::round(last)) < 1e-6)
+            return length - shorter;
+    }
+    return length;
+}
+
+} // namespace
 
 QIcon AppLook::icon() {
     QIcon icon;
@@ -24,13 +44,7 @@ QFont AppLook::font(qreal pointSize) {
 }
 
 void AppLook::centre(QWidget& widget) {
-    QScreen* screen = widget.screen() ? widget.screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->availableGeometry();
-    const QSize size = widget.frameGeometry().size();
-    widget.move(area.x() + (area.width() - size.width()) / 2,
-                area.y() + (area.height() - size.height()) / 2);
+    FrameCentring::apply(widget);
 }
 
 void AppLook::placeLabel(QLabel& label, const QRect& layout) {
@@ -43,4 +57,13 @@ void AppLook::placeLabel(QLabel& label, const QRect& layout) {
         rect.setHeight(qMax(rect.height(), hint.height()));
     }
     label.setGeometry(rect);
+}
+
+void AppLook::placeFramed(QWidget& control, const QRect& layout) {
+    const qreal ratio = control.devicePixelRatioF();
+    QWidget* parent = control.parentWidget();
+    const QPoint origin =
+        (parent ? parent->mapTo(control.window(), QPoint()) : QPoint()) + layout.topLeft();
+    control.setGeometry(layout.x(), layout.y(), wholeLastPixel(origin.x(), layout.width(), ratio),
+                        wholeLastPixel(origin.y(), layout.height(), ratio));
 }

@@ -98,10 +98,15 @@ frmMain::frmMain(MainWindowServices services, QWidget* parent)
     KillWindows->setTimerType(Qt::PreciseTimer);
     connect(KillWindows, &QTimer::timeout, this, &frmMain::KillWindows_Timer);
     KillWindows->start();
-    // Between ticks, a window that appears or changes its title is looked at as soon as
-    // the platform reports it; the timer still asks the windows that stay every 500 ms.
+    // Between ticks, a window that appears or changes its title is checked as soon as the
+    // platform reports it, that window alone; a change the platform cannot pin to a window
+    // gets a whole pass. The timer still asks the windows that stay every 500 ms.
     m_extraPasses = std::make_unique<PatrolScheduler>([this] { m_pass->run(); });
-    m_services.windows.setChangeListener([this](WindowHandle) { m_extraPasses->changed(); });
+    m_checks = std::make_unique<WindowChecks>(
+        [this](const std::vector<WindowHandle>& windows) { m_pass->check(windows); },
+        [this] { m_extraPasses->changed(); });
+    m_services.windows.setChangeListener(
+        [this](WindowHandle window) { m_checks->changed(window); });
 
     Form_Load();
 }
@@ -136,7 +141,7 @@ void frmMain::buildControls() {
 
     Key_List = new QListWidget(this);
     Key_List->setObjectName(QStringLiteral("Key_List"));
-    Key_List->setGeometry(Twips::rect(90, 990, 4935, 5280));
+    AppLook::placeFramed(*Key_List, Twips::rect(90, 990, 4935, 5280));
     Key_List->setSelectionMode(QAbstractItemView::SingleSelection);
     Key_List->setSortingEnabled(false);
     Key_List->setUniformItemSizes(true);

@@ -5,6 +5,7 @@
 #include "keywords/ListFile.h"
 #include "patrol/PatrolPass.h"
 #include "patrol/PatrolScheduler.h"
+#include "patrol/WindowChecks.h"
 #include "patrol/WindowSearch.h"
 
 #include <QPointer>
@@ -111,8 +112,10 @@ private:
 
     std::unique_ptr<KeyListAdapter> m_keyList;
     std::unique_ptr<PatrolPass> m_pass;
-    // The same pass, run at once when the platform reports a new window or a new title.
+    // The same pass, run soon when the platform reports a change it cannot pin to a window.
     std::unique_ptr<PatrolScheduler> m_extraPasses;
+    // The windows the platform reports as new or retitled, checked at once.
+    std::unique_ptr<WindowChecks> m_checks;
     QPushButton* m_defaultButton = nullptr;
     QPointer<frmAbout> m_about;
     bool m_keepStoreAside = false; // KeyList.dat could not be read at load

@@ -24,17 +24,26 @@ PatrolPass::PatrolPass(WindowSearch& search, const KeywordList& keywords, Patrol
 void PatrolPass::run() {
     if (m_keywords.count() < 1)
         return;
-
     QList<WindowInfo> windows;
-    if (!m_search.SearchWindows(windows, kVisibleOnly, kUnownedOnly))
-        return;
+    if (m_search.SearchWindows(windows, kVisibleOnly, kUnownedOnly))
+        patrol(windows);
+}
 
+void PatrolPass::check(const std::vector<WindowHandle>& windows) {
+    if (m_keywords.count() < 1 || windows.empty())
+        return;
+    QList<WindowInfo> found;
+    if (m_search.SearchSomeWindows(windows, found, kVisibleOnly, kUnownedOnly))
+        patrol(found);
+}
+
+void PatrolPass::patrol(const QList<WindowInfo>& windows) {
     // Read afresh at every pass: the list (through its revision), the caption, the pid.
     m_matcher.update(m_keywords);
     const QString caption = m_host.mainCaption();
     const quint32 ownPid = m_host.ownProcessId();
 
-    for (const WindowInfo& w : std::as_const(windows)) {
+    for (const WindowInfo& w : windows) {
         if (isDesktop(w) || isTaskbar(w) || w.Shell)
             continue;
         if (w.Title == caption)

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <vector>
+
 // What the patrol reads from the main window at every pass.
 class PatrolHost {
 public:
@@ -29,9 +31,15 @@ public:
     PatrolPass(const PatrolPass&) = delete;
     PatrolPass& operator=(const PatrolPass&) = delete;
 
+    // A whole pass over every window.
     void run();
+    // The same protections, keyword test and close request for the given windows alone
+    // (those that are still top-level windows), as the pass would treat them.
+    void check(const std::vector<WindowHandle>& windows);
 
 private:
+    void patrol(const QList<WindowInfo>& windows);
+
     WindowSearch& m_search;
     const KeywordList& m_keywords;
     PatrolHost& m_host;

@@ -28,11 +28,24 @@ QString asAnsiBuffer(QString text, qsizetype maxBytes) {
 WindowSearch::WindowSearch(WindowSystem& windows) : m_windows(windows) {}
 
 bool WindowSearch::SearchWindows(QList<WindowInfo>& result, qint32 VisibleMode, qint32 ParentMode) {
+    return search([this](const auto& proc) { m_windows.EnumWindows(proc); }, result, VisibleMode,
+                  ParentMode);
+}
+
+bool WindowSearch::SearchSomeWindows(const std::vector<WindowHandle>& windows,
+                                     QList<WindowInfo>& result, qint32 VisibleMode,
+                                     qint32 ParentMode) {
+    return search([&](const auto& proc) { m_windows.EnumSomeWindows(windows, proc); }, result,
+                  VisibleMode, ParentMode);
+}
+
+bool WindowSearch::search(const Enumeration& enumerate, QList<WindowInfo>& result,
+                          qint32 VisibleMode, qint32 ParentMode) {
     m_visibleMode = VisibleMode;
     m_parentMode = ParentMode;
     m_buffer.clear();
     m_buffer.append(WindowInfo{}); // the placeholder, never filled
-    m_windows.EnumWindows([this](WindowHandle hWnd) { return SearchWindowsProc(hWnd, 0); });
+    enumerate([this](WindowHandle hWnd) { return SearchWindowsProc(hWnd, 0); });
     if (m_buffer.size() <= 1)
         return false;
     result = m_buffer.mid(1);

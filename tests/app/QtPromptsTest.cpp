@@ -4,12 +4,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLibraryInfo>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -111,6 +113,49 @@ protected:
         ASSERT_NE(edit, nullptr);
         edit->setText(name);
         QTest::keyClick(edit, Qt::Key_Return);
+    }
+
+    static QStringList typeEntries(QWidget* dialog) {
+        QStringList entries;
+        if (auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+            for (int i = 0; i < combo->count(); ++i)
+                entries << combo->itemText(i);
+        return entries;
+    }
+
+    // The names the dialog's file list shows, once it shows the expected ones or has had
+    // ample time to read the folder.
+    static QStringList listedNames(QWidget* dialog, const QStringList& expected) {
+        auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+        QStringList names;
+        if (!view)
+            return names;
+        [[maybe_unused]] const bool shown = QTest::qWaitFor([&] {
+            names.clear();
+            const QModelIndex root = view->rootIndex();
+            for (int row = 0; row < view->model()->rowCount(root); ++row)
+                names << view->model()->index(row, 0, root).data().toString();
+            names.sort();
+            return names == expected;
+        });
+        return names;
+    }
+
+    void makeFiles(const QStringList& names) const {
+        for (const QString& name : names) {
+            QFile file(env.work() + QLatin1Char('/') + name);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        }
+    }
+
+    // Every file below the private configuration folder.
+    QStringList configFiles() const {
+        QStringList files;
+        QDirIterator it(env.configHome(), QDir::Files | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << it.next();
+        return files;
     }
 
     TestEnv env;
@@ -252,6 +297,81 @@ TEST_F(QtPromptsTest, PathBeyondTheBufferIsRefusedWithAMessage) {
     FileDialogOptions options = listOptions(true);
     EXPECT_EQ(prompts.FileDialog(options), env.work() + QStringLiteral("/short.lst"));
     EXPECT_TRUE(warned);
+}
+
+TEST_F(QtPromptsTest, FileTypesShowTheDescriptionsAsGivenAndFilterByTheirPatterns) {
+    makeFiles({QStringLiteral("a.lst"), QStringLiteral("b.txt"), QStringLiteral("noext")});
+    const QStringList all = {QStringLiteral("a.lst"), QStringLiteral("b.txt"),
+                             QStringLiteral("noext")};
+    struct Case {
+        QList<QPair<QString, QString>> filters;
+        QStringList entries;
+        QList<QStringList> listed; // for each entry, chosen in turn
+    };
+    const QList<Case> cases = {
+        {{{QStringLiteral("列表文件(*.lst)"), QStringLiteral("*.lst")},
+          {QStringLiteral("所有文件"), QStringLiteral("*.*")}},
+         {QStringLiteral("列表文件(*.lst)"), QStringLiteral("所有文件")},
+         {{QStringLiteral("a.lst")}, all}},
+        // The chooser's own default, and a filter of two patterns.
+        {{{QStringLiteral("所有文件 (*.*)"), QStringLiteral("*.*")}},
+         {QStringLiteral("所有文件 (*.*)")},
+         {all}},
+        {{{QStringLiteral("文本"), QStringLiteral("*.txt;*.lst")}},
+         {QStringLiteral("文本")},
+         {{QStringLiteral("a.lst"), QStringLiteral("b.txt")}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.entries.join(QLatin1Char('|')).toStdString());
+        QStringList entries;
+        QList<QStringList> listed;
+        User user({[&](QWidget* dialog) {
+            qobject_cast<QFileDialog*>(dialog)->setDirectory(env.work());
+            entries = typeEntries(dialog);
+            auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            ASSERT_NE(combo, nullptr);
+            combo->setFocus();
+            for (int i = 0; i < c.listed.size(); ++i) {
+                if (i > 0)
+                    QTest::keyClick(combo, Qt::Key_Down);
+                listed << listedNames(dialog, c.listed[i]);
+            }
+            qobject_cast<QDialog*>(dialog)->reject();
+        }});
+        FileDialogOptions options = listOptions(false);
+        options.filters = c.filters;
+        EXPECT_EQ(prompts.FileDialog(options), QString());
+        EXPECT_EQ(entries, c.entries);
+        EXPECT_EQ(listed, c.listed);
+    }
+}
+
+TEST_F(QtPromptsTest, FileDialogsWriteNothingUnderTheConfigFolder) {
+    makeFiles({QStringLiteral("a.lst")});
+    const auto cancel = [](QWidget* dialog) { qobject_cast<QDialog*>(dialog)->reject(); };
+    struct Case {
+        const char* what;
+        bool save;
+        User::Step step;
+        QString result;
+    };
+    const QList<Case> cases = {
+        {"open, chosen", false, [](QWidget* d) { typeName(d, QStringLiteral("a.lst")); },
+         env.work() + "/a.lst"},
+        {"open, cancelled", false, cancel, QString()},
+        {"save, chosen", true, [](QWidget* d) { typeName(d, QStringLiteral("new")); },
+         env.work() + "/new.lst"},
+        {"save, cancelled", true, cancel, QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        User user({[&](QWidget* dialog) {
+            qobject_cast<QFileDialog*>(dialog)->setDirectory(env.work());
+            c.step(dialog);
+        }});
+        EXPECT_EQ(prompts.FileDialog(listOptions(c.save)), c.result);
+        EXPECT_EQ(configFiles(), QStringList());
+    }
 }
 
 } // namespace

@@ -335,6 +335,43 @@ TEST_F(FrmMain, HideWritesTheStoreAndHidesAndThePatrolGoesOn) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return windows.closeRequestCount(bad) >= 2; }, 5000));
 }
 
+// A window the platform reports as retitled is checked at once, alone: no whole enumeration.
+// One that refuses to close is asked again by the timer's whole passes; a change the platform
+// cannot pin to a window gets a whole pass before the next tick.
+TEST_F(FrmMain, ReportedWindowsAreCheckedAtOnceAndTheTimerKeepsAsking) {
+    auto w = make();
+    w->keyList().append(QStringLiteral("坏网站"));
+    ASSERT_TRUE(windows.listening());
+    const WindowHandle quiet =
+        windows.addWindow({0, QStringLiteral("Browser"), 0, true, QStringLiteral("新闻"), 4242});
+    const WindowHandle bad =
+        windows.addWindow({0, QStringLiteral("Browser"), 0, true, QStringLiteral("新闻"), 4243});
+    // Right after a tick, so that the timer stays out of the way for a while.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return windows.enumerationCount() > 0; }, 2000));
+    windows.clearRecords();
+
+    windows.window(bad)->title = QStringLiteral("一个坏网站 - 浏览器");
+    windows.notifyChanged(bad);
+    windows.notifyChanged(quiet);
+    windows.notifyChanged(bad);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return windows.closeRequestCount(bad) == 1; }, 400));
+    EXPECT_EQ(windows.enumerationCount(), 0);
+    ASSERT_EQ(windows.partialEnumerationCount(), 1);
+    EXPECT_EQ(windows.partialEnumerations().first(), (std::vector<WindowHandle>{bad, quiet}));
+    EXPECT_EQ(windows.closeRequestCount(quiet), 0);
+
+    // The window stays (it refuses): the timer asks it again, twice a second.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return windows.closeRequestCount(bad) >= 3; }, 3000));
+    EXPECT_GE(windows.enumerationCount(), 2);
+
+    // Some window changed, unknown which: a whole pass follows.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return windows.enumerationCount() > 2; }, 2000));
+    windows.clearRecords();
+    windows.notifyChanged(WindowSystem::kSomeWindow);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return windows.enumerationCount() == 1; }, 400));
+    EXPECT_EQ(windows.partialEnumerationCount(), 0);
+}
+
 TEST_F(FrmMain, MinimisingIsNotHiding) {
     auto w = make();
     showActive(*w);

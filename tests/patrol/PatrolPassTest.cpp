@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
+#include <vector>
 
 #include <functional>
 
@@ -63,6 +65,32 @@ TEST_P(PatrolPassTable, ClosesExactlyTheWindowsItShould) {
     pass.run();
     EXPECT_EQ(ws.closeRequests(), c.closed);
     EXPECT_EQ(ws.enumerationCount(), c.keywords.isEmpty() ? 0 : 1);
+}
+
+// A check of the windows that changed treats each of them exactly as a pass does, with every
+// protection, and looks at those windows alone: no whole enumeration.
+TEST_P(PatrolPassTable, ACheckOfTheWindowsThatChangedClosesWhatThePassWould) {
+    const PassCase& c = GetParam();
+    FakeWindowSystem ws;
+    std::vector<WindowHandle> all;
+    for (const Window& w : c.windows)
+        all.push_back(ws.addWindow(w));
+    PlainKeywordList list(c.keywords);
+    TestHost host;
+    WindowSearch search(ws);
+    PatrolPass pass(search, list, host);
+
+    pass.check(all);
+    EXPECT_EQ(ws.closeRequests(), c.closed);
+    EXPECT_EQ(ws.enumerationCount(), 0);
+    // One window at a time, the same windows close.
+    ws.clearRecords();
+    for (WindowHandle h : all)
+        pass.check({h});
+    EXPECT_EQ(ws.closeRequests(), c.closed);
+    EXPECT_EQ(ws.enumerationCount(), 0);
+    for (const FakeWindowSystem::Call& call : ws.queries())
+        EXPECT_NE(std::find(all.begin(), all.end(), call.window), all.end());
 }
 
 const QString kCaption = AppInfo::mainCaption();

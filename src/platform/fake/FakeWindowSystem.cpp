@@ -1,6 +1,7 @@
 #include "platform/fake/FakeWindowSystem.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 WindowHandle FakeWindowSystem::addWindow(Window window) {
     if (window.handle == 0) {
@@ -45,6 +46,31 @@ void FakeWindowSystem::EnumWindows(const std::function<bool(WindowHandle)>& proc
             m_visitHook(h);
         if (!goOn)
             break;
+    }
+}
+
+void FakeWindowSystem::EnumSomeWindows(const std::vector<WindowHandle>& windows,
+                                       const std::function<bool(WindowHandle)>& proc) {
+    m_partials.append(windows);
+    // Those of the given windows that are there, each once, in enumeration order.
+    const std::unordered_set<WindowHandle> wanted(windows.begin(), windows.end());
+    const QList<WindowHandle> snapshot = m_order;
+    for (WindowHandle h : snapshot) {
+        if (!wanted.count(h))
+            continue;
+        const bool goOn = proc(h);
+        if (m_visitHook)
+            m_visitHook(h);
+        if (!goOn)
+            break;
+    }
+}
+
+void FakeWindowSystem::notifyChanged(WindowHandle window) {
+    if (m_listener) {
+        // A copy, so that a listener that replaces itself is not destroyed while it runs.
+        const ChangeListener listener = m_listener;
+        listener(window);
     }
 }
 
@@ -108,6 +134,7 @@ int FakeWindowSystem::queryCount(Query query) const {
 
 void FakeWindowSystem::clearRecords() {
     m_enumerations = 0;
+    m_partials = {};
     // Fresh lists rather than clear(): Qt's comparison of an emptied list with a
     // default-constructed one passes a null pointer to memcmp, which UBSan rejects.
     m_closeRequests = {};

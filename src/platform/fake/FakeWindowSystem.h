@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <utility>
+#include <vector>
 
 // Top-level windows for tests: a scripted list, in enumeration order, that answers every
 // query as a platform would and records each call, so that a test can tell what was asked
@@ -58,6 +59,12 @@ public:
     void setVisitHook(std::function<void(WindowHandle)> hook) { m_visitHook = std::move(hook); }
 
     void EnumWindows(const std::function<bool(WindowHandle)>& proc) override;
+    void EnumSomeWindows(const std::vector<WindowHandle>& windows,
+                         const std::function<bool(WindowHandle)>& proc) override;
+    void setChangeListener(ChangeListener listener) override { m_listener = std::move(listener); }
+    // Tells the listener that the window appeared or changed, as a platform would.
+    void notifyChanged(WindowHandle window);
+    bool listening() const { return static_cast<bool>(m_listener); }
     QString GetClassName(WindowHandle window) override;
     WindowHandle GetParent(WindowHandle window) override;
     bool IsWindowVisible(WindowHandle window) override;
@@ -66,7 +73,10 @@ public:
     bool IsShellWindow(WindowHandle window) override;
     void PostClose(WindowHandle window) override;
 
+    // Whole enumerations, and enumerations of given windows with the windows they named.
     int enumerationCount() const { return m_enumerations; }
+    int partialEnumerationCount() const { return static_cast<int>(m_partials.size()); }
+    const QList<std::vector<WindowHandle>>& partialEnumerations() const { return m_partials; }
     // Every close request, in the order posted (vanished windows included).
     const QList<WindowHandle>& closeRequests() const { return m_closeRequests; }
     int closeRequestCount(WindowHandle window) const;
@@ -86,7 +96,9 @@ private:
     WindowHandle m_nextHandle = 0x1000;
     std::function<void(WindowHandle)> m_visitHook;
 
+    ChangeListener m_listener;
     int m_enumerations = 0;
+    QList<std::vector<WindowHandle>> m_partials;
     QList<WindowHandle> m_closeRequests;
     QList<Call> m_queries;
     bool m_recordQueries = true;

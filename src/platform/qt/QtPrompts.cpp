@@ -1,5 +1,8 @@
 #include "platform/qt/QtPrompts.h"
 
+#include "platform/qt/CaptionRoom.h"
+#include "platform/qt/QtSettingsOff.h"
+
 #include "common/AppInfo.h"
 #include "common/Codec936.h"
 
@@ -27,18 +30,10 @@ QString qtPatterns(const QString& patterns) {
     return list.join(QLatin1Char(' '));
 }
 
-// Qt reads a filter's patterns from its last brackets. A description that already names
-// its pattern there ("列表文件(*.lst)") is kept as it stands where Qt reads it the same way.
+// Qt reads a filter's patterns from its last brackets and, with the filter details hidden,
+// shows only what stands before them: the description exactly as the caller gave it.
 QString nameFilter(const QPair<QString, QString>& pair) {
-    const QString patterns = qtPatterns(pair.second);
-    const QString named = QLatin1Char('(') + pair.second + QLatin1Char(')');
-    if (pair.first.endsWith(named)) {
-        if (patterns == pair.second)
-            return pair.first;
-        return pair.first.left(pair.first.size() - named.size()) + QLatin1Char('(') + patterns +
-               QLatin1Char(')');
-    }
-    return pair.first + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    return pair.first + QStringLiteral(" (") + qtPatterns(pair.second) + QLatin1Char(')');
 }
 
 // "*.lst" gives "lst"; "*.*" and anything without one fixed extension give nothing.
@@ -67,6 +62,67 @@ constexpr quint32 kOverwritePrompt = 0x2;
 constexpr quint32 kNoChangeDir = 0x8;
 constexpr quint32 kFileMustExist = 0x1000;
 constexpr quint32 kEnableSizing = 0x800000;
+
+void setFilters(QFileDialog& dialog, const FileDialogOptions& options) {
+    QStringList filters;
+    for (const auto& pair : options.filters)
+        filters << nameFilter(pair);
+    dialog.setNameFilters(filters);
+    if (!filters.isEmpty())
+        dialog.selectNameFilter(filters.first());
+}
+
+// The index of the filter the dialog names: by its whole text, or by the description the
+// type box shows.
+qsizetype filterIndex(const FileDialogOptions& options, const QString& selected) {
+    for (qsizetype i = 0; i < options.filters.size(); ++i) {
+        const QString& description = options.filters[i].first;
+        if (selected == nameFilter(options.filters[i]) || selected == description ||
+            selected == description.simplified())
+            return i;
+    }
+    return -1;
+}
+
+void setSaveMode(QFileDialog& dialog, const FileDialogOptions& options) {
+    // A save dialog takes a new name; the existence flag is for opening.
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (!(options.flags & kOverwritePrompt))
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    auto applySuffix = [&dialog, &options](qsizetype index) {
+        const QString pattern = index >= 0 ? options.filters[index].second : QString();
+        dialog.setDefaultSuffix(suffixFor(pattern, options.defaultExt));
+    };
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&options, applySuffix](const QString& selected) {
+                         applySuffix(filterIndex(options, selected));
+                     });
+    applySuffix(options.filters.isEmpty() ? -1 : 0);
+}
+
+void setOpenMode(QFileDialog& dialog, const FileDialogOptions& options) {
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode((options.flags & kFileMustExist) ? QFileDialog::ExistingFile
+                                                        : QFileDialog::AnyFile);
+}
+
+QString choosePath(QFileDialog& dialog, const FileDialogOptions& options) {
+    while (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        const QString path = dialog.selectedFiles().first();
+        // The caller's buffer holds maxFile bytes with the terminating NUL; a longer path
+        // could only come back cut, so the user picks another one.
+        if (options.maxFile <= 0 || Codec936::byteLength(path) + 1 <= options.maxFile)
+            return path;
+        QMessageBox tooLong(
+            QMessageBox::Warning, options.title,
+            QStringLiteral("路径太长（最多 %1 字节），请选择较短的路径。").arg(options.maxFile - 1),
+            QMessageBox::Ok, &dialog);
+        CaptionRoom::reserve(tooLong);
+        tooLong.exec();
+    }
+    return {};
+}
 
 } // namespace
 
@@ -102,6 +158,7 @@ int QtPrompts::MsgBox(const QString& text, int style, const QString& caption) {
     const int defaultIndex = (style & Msg::DefaultButton2) && buttons.size() > 1 ? 1 : 0;
     box.setDefaultButton(buttons[defaultIndex]);
     box.setEscapeButton(buttons.last());
+    CaptionRoom::reserve(box);
     box.exec();
     const int index = buttons.indexOf(static_cast<QPushButton*>(box.clickedButton()));
     return index >= 0 ? results[index] : results.last();
@@ -113,6 +170,7 @@ QString QtPrompts::InputBox(const QString& prompt, const QString& caption,
     dialog.setWindowTitle(captionOr(caption));
     dialog.setLabelText(prompt);
     dialog.setTextValue(defaultText);
+    CaptionRoom::reserve(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return {};
     return dialog.textValue();
@@ -120,47 +178,19 @@ QString QtPrompts::InputBox(const QString& prompt, const QString& caption,
 
 QString QtPrompts::FileDialog(const FileDialogOptions& options) {
     const QString savedCurrentDir = QDir::currentPath();
+    // Outlives the dialog, which writes its history from its destructor.
+    const QtSettingsOff noHistory;
     QFileDialog dialog;
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
     dialog.setWindowTitle(options.title);
-    QStringList filters;
-    for (const auto& pair : options.filters)
-        filters << nameFilter(pair);
-    dialog.setNameFilters(filters);
-    if (!filters.isEmpty())
-        dialog.selectNameFilter(filters.first());
-    if (options.save) {
-        // A save dialog takes a new name; the existence flag is for opening.
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        if (!(options.flags & kOverwritePrompt))
-            dialog.setOption(QFileDialog::DontConfirmOverwrite);
-        auto applySuffix = [&dialog, &options, filters](const QString& selected) {
-            const qsizetype i = filters.indexOf(selected);
-            dialog.setDefaultSuffix(
-                suffixFor(i >= 0 ? options.filters[i].second : QString(), options.defaultExt));
-        };
-        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, applySuffix);
-        applySuffix(filters.isEmpty() ? QString() : filters.first());
-    } else {
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode((options.flags & kFileMustExist) ? QFileDialog::ExistingFile
-                                                            : QFileDialog::AnyFile);
-    }
+    setFilters(dialog, options);
+    if (options.save)
+        setSaveMode(dialog, options);
+    else
+        setOpenMode(dialog, options);
     if (!(options.flags & kEnableSizing))
         dialog.setFixedSize(dialog.sizeHint());
-    QString path;
-    while (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        path = dialog.selectedFiles().first();
-        // The caller's buffer holds maxFile bytes with the terminating NUL; a longer path
-        // could only come back cut, so the user picks another one.
-        if (options.maxFile <= 0 || Codec936::byteLength(path) + 1 <= options.maxFile)
-            break;
-        QMessageBox::warning(&dialog, options.title,
-                             QStringLiteral("路径太长（最多 %1 字节），请选择较短的路径。")
-                                 .arg(options.maxFile - 1));
-        path.clear();
-    }
+    const QString path = choosePath(dialog, options);
     if (options.flags & kNoChangeDir)
         QDir::setCurrent(savedCurrentDir);
     return path;
