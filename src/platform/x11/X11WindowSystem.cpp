@@ -143,7 +143,15 @@ void X11WindowSystem::tellListener() {
     // A copy, so that a listener that replaces itself is not destroyed while it runs.
     const ChangeListener listener = m_onChange;
     for (WindowHandle window : windows)
-        listener(window);
+        if (!m_gone.contains(window))
+            listener(window);
+}
+
+void X11WindowSystem::noteGone(xcb_window_t window) {
+    // Only spares the reading of windows that are gone: forgetting them is harmless.
+    if (m_gone.size() >= kMaxWatched)
+        m_gone.clear();
+    m_gone.insert(window);
 }
 
 void X11WindowSystem::heard(WindowHandle window) {
@@ -207,6 +215,7 @@ void X11WindowSystem::stopListening() {
     m_watched.clear();
     m_topLevels.clear();
     m_clients.clear();
+    m_gone.clear();
     xcb_flush(m_connection);
     processEvents();
 }
@@ -225,6 +234,7 @@ void X11WindowSystem::noteEvent(const xcb_generic_event_t& event) {
         // A window is born unmapped, so no pass could act on it yet; it is watched now so
         // that no title its program sets from here on goes unheard.
         if (e.parent == m_link.root) {
+            m_gone.remove(e.window);
             watch(e.window);
             if (!managerRunning())
                 knowTopLevel(e.window);
@@ -234,6 +244,7 @@ void X11WindowSystem::noteEvent(const xcb_generic_event_t& event) {
     case XCB_DESTROY_NOTIFY: {
         const auto& e = reinterpret_cast<const xcb_destroy_notify_event_t&>(event);
         m_topLevels.remove(e.window);
+        noteGone(e.window);
         return;
     }
     case XCB_MAP_NOTIFY: {
@@ -249,6 +260,7 @@ void X11WindowSystem::noteEvent(const xcb_generic_event_t& event) {
         const auto& e = reinterpret_cast<const xcb_reparent_notify_event_t&>(event);
         if (e.event != m_link.root || e.parent != m_link.root)
             return;
+        m_gone.remove(e.window);
         watch(e.window);
         if (managerRunning())
             return;
@@ -389,12 +401,21 @@ void X11WindowSystem::EnumSomeWindows(const std::vector<WindowHandle>& windows,
     processEvents();
     if (m_lost)
         return;
-    std::optional<X11Snapshot> some = X11Snapshot::some(m_link, windows);
+    // A storm of short-lived windows names many that are gone by the time they are
+    // checked; those the backend has seen destroyed are not read.
+    std::vector<WindowHandle> present;
+    present.reserve(windows.size());
+    for (WindowHandle window : windows)
+        if (!m_gone.contains(window))
+            present.push_back(window);
+    if (present.empty())
+        return;
+    std::optional<X11Snapshot> some = X11Snapshot::some(m_link, present);
     checkConnection();
     if (m_lost)
         return;
     if (!some) {
-        WindowSystem::EnumSomeWindows(windows, proc);
+        WindowSystem::EnumSomeWindows(present, proc);
         return;
     }
     auto snapshot = std::make_shared<const X11Snapshot>(std::move(*some));

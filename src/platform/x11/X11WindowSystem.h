@@ -98,6 +98,7 @@ private:
     // The windows a change of the manager's client list adds to the list last known.
     void readClientList();
     void knowTopLevel(xcb_window_t window);
+    void noteGone(xcb_window_t window);
     void knowSnapshot(const X11Snapshot& snapshot);
     // Calls proc for the windows of the snapshot, answering its questions from it.
     void visit(const std::shared_ptr<const X11Snapshot>& snapshot,
@@ -129,6 +130,9 @@ private:
     // manager's client list as last read.
     QSet<xcb_window_t> m_topLevels;
     QSet<xcb_window_t> m_clients;
+    // Root children seen destroyed while listening (until made again); never reported or
+    // read.
+    QSet<xcb_window_t> m_gone;
     bool m_clientListChanged = false;
     // What the events read by this processEvents() call tell of, each window once.
     std::vector<WindowHandle> m_heard;
