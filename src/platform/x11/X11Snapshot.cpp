@@ -89,8 +89,7 @@ struct WindowRequests {
 
 enum class Ask {
     Essentials, // what every window of an enumeration needs
-    Facts,      // all an enumeration reads, in one round
-    Everything, // that and WM_PROTOCOLS, for a single window
+    Everything, // all in one round, WM_PROTOCOLS included, for a few given windows
 };
 
 // A window's facts before the manager check decides which visibility rule holds, and
@@ -125,11 +124,11 @@ WindowRequests send(const X11Snapshot::Link& link, xcb_window_t window, Ask what
     r.wmState = ask(link, window, a.WM_STATE, 2);
     r.windowType = ask(link, window, a._NET_WM_WINDOW_TYPE, kAtomListLongs);
     r.netName = ask(link, window, a._NET_WM_NAME, kTextLongs);
-    if (what != Ask::Essentials)
+    if (what == Ask::Everything) {
         r.wmName = ask(link, window, XCB_ATOM_WM_NAME, kTextLongs);
-    if (what == Ask::Everything)
         r.protocols = ask(link, window, a.WM_PROTOCOLS, kAtomListLongs);
-    if (what != Ask::Essentials || !link.resourceExtension)
+    }
+    if (what == Ask::Everything || !link.resourceExtension)
         r.netPid = ask(link, window, a._NET_WM_PID, 1);
     if (withAttributes)
         r.attributes = xcb_get_window_attributes(link.connection, window);
@@ -649,6 +648,7 @@ X11Snapshot X11Snapshot::take(const Link& link) {
 
 X11Snapshot X11Snapshot::of(const Link& link, const std::vector<xcb_window_t>& windows) {
     X11Snapshot s;
+    s.m_protocolsRead = true;
     xcb_connection_t* c = link.connection;
     const xcb_get_property_cookie_t checkCookie = askCheck(link, link.root);
     std::vector<WindowRequests> requests;
@@ -775,7 +775,7 @@ std::optional<X11Snapshot> X11Snapshot::some(const Link& link,
     requests.reserve(wanted.size());
     trees.reserve(wanted.size());
     for (xcb_window_t w : wanted) {
-        requests.push_back(send(link, w, Ask::Facts, true));
+        requests.push_back(send(link, w, Ask::Everything, true));
         trees.push_back(xcb_query_tree(c, w));
     }
     ServerPids pids(link, wanted);
@@ -787,6 +787,7 @@ std::optional<X11Snapshot> X11Snapshot::some(const Link& link,
 
     // The second round: the manager check, and which of the owners named are shown.
     X11Snapshot s;
+    s.m_protocolsRead = true;
     s.m_clients = frontToBack(clientsOf(stacking, list));
     std::optional<xcb_get_property_cookie_t> verifyCookie;
     if (checkWindow != XCB_WINDOW_NONE)

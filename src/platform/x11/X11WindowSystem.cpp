@@ -294,6 +294,11 @@ void X11WindowSystem::notePropertyChange(const xcb_property_notify_event_t& e) {
         knowTopLevel(e.window);
         if (after)
             heard(e.window);
+    } else if (e.atom == m_atoms.WM_STATE) {
+        // A manager may list a client before it shows it: a check in between sees it
+        // hidden, so its showing is a change too.
+        if (after && m_topLevels.contains(e.window))
+            heard(e.window);
     } else if ((e.atom == m_atoms._NET_WM_NAME || e.atom == XCB_ATOM_WM_NAME) && after &&
                m_topLevels.contains(e.window)) {
         heard(e.window);
@@ -496,14 +501,18 @@ void X11WindowSystem::postCloseRequest(WindowHandle window) {
     if (m_lost || window == XCB_WINDOW_NONE || window == m_link.root)
         return;
     // Whether a manager runs is known from the latest enumeration; what the window takes
-    // is read now, so that a window seen by none is read in full.
+    // is read now, so that a window seen by none is read in full, unless the enumeration
+    // in progress read it with the window alone, a moment ago.
     X11WindowFacts target;
     bool managerRunning = false;
     const X11Snapshot* seenIn = nullptr;
     for (const auto& snapshot : {m_current, m_last})
         if (!seenIn && snapshot && snapshot->find(window))
             seenIn = snapshot.get();
-    if (seenIn) {
+    if (seenIn && seenIn->protocolsRead()) {
+        target = *seenIn->find(window);
+        managerRunning = seenIn->managerRunning();
+    } else if (seenIn) {
         const std::optional<bool> acceptsDelete = X11Snapshot::acceptsDelete(m_link, window);
         checkConnection();
         if (m_lost || !acceptsDelete)

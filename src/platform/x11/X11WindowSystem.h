@@ -20,7 +20,8 @@
 // EnumWindows takes one snapshot of all top-level windows and their facts (see
 // X11Snapshot) and the getters answer from it while the enumeration runs; outside one they
 // ask the server directly. PostClose never waits for the window's program: WM_DELETE_WINDOW
-// when the window takes it (its WM_PROTOCOLS read afresh), else _NET_CLOSE_WINDOW to the
+// when the window takes it (its WM_PROTOCOLS read afresh, or by the EnumSomeWindows in
+// progress), else _NET_CLOSE_WINDOW to the
 // root when a manager runs, else the window's client is killed.
 //
 // Events reach the backend only through processEvents(), which every call runs first and
@@ -28,7 +29,8 @@
 // the backend also hears of new top-level windows and of title changes (_NET_WM_NAME,
 // WM_NAME), and names the window each time. When a manager runs, the top-level windows are
 // its clients: a change of _NET_CLIENT_LIST on the root names those not in the list as it
-// was last known (read again then, in one round trip). Without one they are the root's
+// was last known (read again then, in one round trip), and a change of a client's WM_STATE
+// names it, since it may have been listed before it was shown. Without one they are the root's
 // children, named on MapNotify and ReparentNotify, and the windows beneath frames named
 // when WM_STATE is set on them. A title change names a window that is top-level as far as
 // the backend knows; one that becomes so later is named then. Every window made on the root

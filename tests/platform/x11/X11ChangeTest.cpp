@@ -78,6 +78,8 @@ TEST_P(X11ChangeTest, ReportsTitleChangesOfKnownWindowsAndNothingElse) {
         {"class", {"class=other,Other"}, false},
         {"process id", {"pid=4321"}, false},
         {"another property", {"raw=_SENTINEL_TEST:STRING:8:4142"}, false},
+        // Shown or hidden: a manager may list a client before it shows it.
+        {"WM_STATE", {"raw=WM_STATE:WM_STATE:32:0100000000000000"}, true},
     };
     listen();
     for (const ChangeCase& c : cases) {
