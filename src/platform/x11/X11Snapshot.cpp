@@ -89,7 +89,7 @@ struct WindowRequests {
 
 enum class Ask {
     Essentials, // what every window of an enumeration needs
-    Everything, // all in one round, for a single window
+    Everything, // all in one round, WM_PROTOCOLS included, for a few given windows
 };
 
 // A window's facts before the manager check decides which visibility rule holds, and
@@ -369,6 +369,19 @@ std::vector<uint32_t> clientsOf(const Property& stacking, const Property& list) 
                                             : std::vector<uint32_t>{};
 }
 
+// Both lists run bottom to top (or oldest first); the pass goes front to back, each window
+// once.
+std::vector<xcb_window_t> frontToBack(const std::vector<uint32_t>& clients) {
+    QSet<uint32_t> seen;
+    std::vector<xcb_window_t> out;
+    for (auto it = clients.rbegin(); it != clients.rend(); ++it)
+        if (*it != XCB_WINDOW_NONE && !seen.contains(*it)) {
+            seen.insert(*it);
+            out.push_back(*it);
+        }
+    return out;
+}
+
 // The windows that WM_TRANSIENT_FOR names, other than the window itself and the root.
 std::vector<xcb_window_t> namedOwners(const X11Snapshot::Link& link,
                                       const std::vector<Reading>& readings) {
@@ -559,18 +572,10 @@ X11Snapshot X11Snapshot::take(const Link& link) {
     const Property list = receive(c, listCookie);
     const std::vector<xcb_window_t> rootChildren = children(c, treeCookie);
 
+    s.m_clients = frontToBack(clientsOf(stacking, list));
     std::vector<Reading> readings;
     if (checkWindow != XCB_WINDOW_NONE) {
-        // Both lists run bottom to top (or oldest first); the pass goes front to back.
-        std::vector<uint32_t> clients = clientsOf(stacking, list);
-        std::reverse(clients.begin(), clients.end());
-        QSet<uint32_t> seen;
-        std::vector<xcb_window_t> unique;
-        for (uint32_t w : clients)
-            if (w != XCB_WINDOW_NONE && !seen.contains(w)) {
-                seen.insert(w);
-                unique.push_back(w);
-            }
+        const std::vector<xcb_window_t>& unique = s.m_clients;
         // The manager check goes out with the clients' requests, which are dropped in the
         // rare case that the manager named on the root is gone.
         const xcb_get_property_cookie_t verifyCookie = askCheck(link, checkWindow);
@@ -643,6 +648,7 @@ X11Snapshot X11Snapshot::take(const Link& link) {
 
 X11Snapshot X11Snapshot::of(const Link& link, const std::vector<xcb_window_t>& windows) {
     X11Snapshot s;
+    s.m_protocolsRead = true;
     xcb_connection_t* c = link.connection;
     const xcb_get_property_cookie_t checkCookie = askCheck(link, link.root);
     std::vector<WindowRequests> requests;
@@ -671,6 +677,152 @@ X11Snapshot X11Snapshot::of(const Link& link, const std::vector<xcb_window_t>& w
     }
     s.index();
     return s;
+}
+
+namespace {
+
+// One of the windows given to X11Snapshot::some: its facts and where it sits in the tree.
+struct Given {
+    Reading reading;
+    xcb_window_t parent = XCB_WINDOW_NONE;
+    bool hasChildren = false;
+};
+
+std::vector<xcb_window_t> distinct(const X11Snapshot::Link& link,
+                                   const std::vector<xcb_window_t>& windows) {
+    QSet<xcb_window_t> seen;
+    std::vector<xcb_window_t> out;
+    for (xcb_window_t w : windows)
+        if (w != XCB_WINDOW_NONE && w != link.root && !seen.contains(w)) {
+            seen.insert(w);
+            out.push_back(w);
+        }
+    return out;
+}
+
+QHash<xcb_window_t, Given> readGiven(const X11Snapshot::Link& link,
+                                     const std::vector<xcb_window_t>& windows,
+                                     const std::vector<WindowRequests>& requests,
+                                     const std::vector<xcb_query_tree_cookie_t>& trees,
+                                     ServerPids& pids) {
+    xcb_connection_t* c = link.connection;
+    QHash<xcb_window_t, Given> given;
+    given.reserve(static_cast<qsizetype>(windows.size()));
+    for (size_t i = 0; i < windows.size(); ++i) {
+        Given g;
+        g.reading = collect(link, requests[i], pids);
+        xcb_generic_error_t* error = nullptr;
+        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, trees[i], &error);
+        std::free(error);
+        if (tree) {
+            g.parent = tree->parent;
+            g.hasChildren = xcb_query_tree_children_length(tree) > 0;
+        } else {
+            g.reading.vanish();
+        }
+        std::free(tree);
+        given.insert(windows[i], std::move(g));
+    }
+    return given;
+}
+
+// Without a manager an enumeration lists the root's children, each replaced by the client
+// a search finds beneath it. A child that is no frame (it carries WM_STATE, has no children
+// or is gone) stands for itself; any other given window lists only as such a client.
+std::optional<std::vector<xcb_window_t>> rootOrder(const std::vector<xcb_window_t>& rootChildren,
+                                                   const QHash<xcb_window_t, Given>& given) {
+    std::vector<xcb_window_t> order;
+    QSet<xcb_window_t> children;
+    for (auto it = rootChildren.rbegin(); it != rootChildren.rend(); ++it) {
+        children.insert(*it);
+        const auto g = given.constFind(*it);
+        if (g == given.constEnd())
+            continue;
+        if (!g->reading.facts.vanished && !g->reading.hasWmState && g->hasChildren)
+            return std::nullopt; // a frame: its client takes its place
+        order.push_back(*it);
+    }
+    for (auto g = given.constBegin(); g != given.constEnd(); ++g)
+        if (!children.contains(g.key()) && !g->reading.facts.vanished && g->reading.hasWmState)
+            return std::nullopt; // perhaps a client beneath a frame
+    return order;
+}
+
+std::vector<xcb_window_t> managedOrder(const std::vector<xcb_window_t>& clients,
+                                       const QHash<xcb_window_t, Given>& given) {
+    std::vector<xcb_window_t> order;
+    for (xcb_window_t w : clients)
+        if (given.contains(w))
+            order.push_back(w);
+    return order;
+}
+
+} // namespace
+
+std::optional<X11Snapshot> X11Snapshot::some(const Link& link,
+                                             const std::vector<xcb_window_t>& windows) {
+    xcb_connection_t* c = link.connection;
+    const X11Atoms& a = *link.atoms;
+    const std::vector<xcb_window_t> wanted = distinct(link, windows);
+    const xcb_get_property_cookie_t checkCookie = askCheck(link, link.root);
+    const xcb_get_property_cookie_t stackingCookie =
+        ask(link, link.root, a._NET_CLIENT_LIST_STACKING, kClientListLongs);
+    const xcb_get_property_cookie_t listCookie =
+        ask(link, link.root, a._NET_CLIENT_LIST, kClientListLongs);
+    const xcb_query_tree_cookie_t rootTree = xcb_query_tree(c, link.root);
+    std::vector<WindowRequests> requests;
+    std::vector<xcb_query_tree_cookie_t> trees;
+    requests.reserve(wanted.size());
+    trees.reserve(wanted.size());
+    for (xcb_window_t w : wanted) {
+        requests.push_back(send(link, w, Ask::Everything, true));
+        trees.push_back(xcb_query_tree(c, w));
+    }
+    ServerPids pids(link, wanted);
+    const xcb_window_t checkWindow = checkWindowOf(receive(c, checkCookie));
+    const Property stacking = receive(c, stackingCookie);
+    const Property list = receive(c, listCookie);
+    const std::vector<xcb_window_t> rootChildren = children(c, rootTree);
+    QHash<xcb_window_t, Given> given = readGiven(link, wanted, requests, trees, pids);
+
+    // The second round: the manager check, and which of the owners named are shown.
+    X11Snapshot s;
+    s.m_protocolsRead = true;
+    s.m_clients = frontToBack(clientsOf(stacking, list));
+    std::optional<xcb_get_property_cookie_t> verifyCookie;
+    if (checkWindow != XCB_WINDOW_NONE)
+        verifyCookie = askCheck(link, checkWindow);
+    std::vector<Reading> readings;
+    for (const Given& g : std::as_const(given))
+        readings.push_back(g.reading);
+    ShownTopLevels owners(link, namedOwners(link, readings));
+    if (verifyCookie)
+        s.m_managerRunning = checkWindowOf(receive(c, *verifyCookie)) == checkWindow;
+    const QSet<xcb_window_t> shownOwners = owners.read(s.m_managerRunning);
+
+    std::optional<std::vector<xcb_window_t>> order =
+        s.m_managerRunning ? managedOrder(s.m_clients, given) : rootOrder(rootChildren, given);
+    if (!order)
+        return std::nullopt;
+    for (xcb_window_t w : *order) {
+        X11WindowFacts facts = given[w].reading.finish(s.m_managerRunning);
+        if (facts.owner == facts.window || !shownOwners.contains(facts.owner))
+            facts.owner = 0;
+        s.m_windows.push_back(facts);
+    }
+    s.index();
+    return s;
+}
+
+std::vector<xcb_window_t> X11Snapshot::clientList(const Link& link) {
+    xcb_connection_t* c = link.connection;
+    const xcb_get_property_cookie_t stackingCookie =
+        ask(link, link.root, link.atoms->_NET_CLIENT_LIST_STACKING, kClientListLongs);
+    const xcb_get_property_cookie_t listCookie =
+        ask(link, link.root, link.atoms->_NET_CLIENT_LIST, kClientListLongs);
+    const Property stacking = receive(c, stackingCookie);
+    const Property list = receive(c, listCookie);
+    return frontToBack(clientsOf(stacking, list));
 }
 
 std::optional<bool> X11Snapshot::acceptsDelete(const Link& link, xcb_window_t window) {

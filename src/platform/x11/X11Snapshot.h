@@ -41,10 +41,24 @@ public:
     // in that order. Whether a window's owner is a shown top-level window is asked in the
     // round of the manager check.
     static X11Snapshot of(const Link& link, const std::vector<xcb_window_t>& windows);
+    // Those of the given windows that an enumeration would list now, with the records it
+    // would give them and in its order (and whether each takes WM_DELETE_WINDOW), read in
+    // two rounds whatever their number; nullopt
+    // when that takes the whole search (no manager runs and a given window is a frame or
+    // may be a client beneath one).
+    static std::optional<X11Snapshot> some(const Link& link,
+                                           const std::vector<xcb_window_t>& windows);
+    // The manager's clients as its root lists name them now, front to back; one round trip.
+    static std::vector<xcb_window_t> clientList(const Link& link);
     // Whether the window lists WM_DELETE_WINDOW in its WM_PROTOCOLS; nullopt when it is gone.
     static std::optional<bool> acceptsDelete(const Link& link, xcb_window_t window);
 
     bool managerRunning() const { return m_managerRunning; }
+    // Whether the windows' acceptsDelete was read (of() and some() read it; take() does
+    // not, to spare a whole enumeration).
+    bool protocolsRead() const { return m_protocolsRead; }
+    // The clients the manager's root lists named, front to back, whether or not it runs.
+    const std::vector<xcb_window_t>& clients() const { return m_clients; }
     const std::vector<X11WindowFacts>& windows() const { return m_windows; }
     // nullptr when the window is not part of the snapshot.
     const X11WindowFacts* find(WindowHandle window) const;
@@ -57,6 +71,8 @@ private:
     void keepShownOwners();
 
     bool m_managerRunning = false;
+    bool m_protocolsRead = false;
     std::vector<X11WindowFacts> m_windows;
+    std::vector<xcb_window_t> m_clients;
     QHash<WindowHandle, qsizetype> m_index;
 };

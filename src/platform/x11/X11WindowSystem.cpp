@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -109,29 +110,59 @@ int X11WindowSystem::fileDescriptor() const {
 void X11WindowSystem::processEvents() {
     if (m_lost)
         return;
-    bool changed = false;
     // One read of the socket at most: a flood of events then comes in batches, and the
     // event loop runs between them (the notifier fires again while data is left).
     xcb_generic_event_t* event = xcb_poll_for_event(m_connection);
     while (true) {
         while (event) {
-            changed = noteEvent(*event) || changed;
+            noteEvent(*event);
             std::free(event);
             event = xcb_poll_for_queued_event(m_connection);
         }
-        if (!std::exchange(m_watchUnflushed, false))
+        // Waiting for the list, or a flush, may read what has arrived meanwhile, off the
+        // socket and out of the notifier's sight: that is handled here too.
+        if (std::exchange(m_clientListChanged, false) && !m_lost)
+            readClientList();
+        else if (std::exchange(m_watchUnflushed, false))
+            xcb_flush(m_connection);
+        else
             break;
-        // A flush may read what has arrived meanwhile, off the socket and out of the
-        // notifier's sight: that is handled here too.
-        xcb_flush(m_connection);
         event = xcb_poll_for_queued_event(m_connection);
     }
     checkConnection();
-    if (changed && m_onChange && !m_lost) {
-        // A copy, so that a listener that replaces itself is not destroyed while it runs.
-        const ChangeListener listener = m_onChange;
-        listener(kSomeWindow);
+    tellListener();
+}
+
+void X11WindowSystem::tellListener() {
+    std::vector<WindowHandle> windows = std::exchange(m_heard, {});
+    m_heardSet.clear();
+    if (std::exchange(m_heardSome, false))
+        windows.push_back(kSomeWindow);
+    if (windows.empty() || !m_onChange || m_lost)
+        return;
+    // A copy, so that a listener that replaces itself is not destroyed while it runs.
+    const ChangeListener listener = m_onChange;
+    for (WindowHandle window : windows)
+        if (!m_gone.contains(window))
+            listener(window);
+}
+
+void X11WindowSystem::noteGone(xcb_window_t window) {
+    // Only spares the reading of windows that are gone: forgetting them is harmless.
+    if (m_gone.size() >= kMaxWatched)
+        m_gone.clear();
+    m_gone.insert(window);
+}
+
+void X11WindowSystem::heard(WindowHandle window) {
+    if (window == kSomeWindow) {
+        m_heardSome = true;
+        return;
     }
+    if (m_heardSet.contains(window))
+        return;
+    m_heardSet.insert(window);
+    m_heard.push_back(window);
 }
 
 void X11WindowSystem::checkConnection() {
@@ -166,6 +197,7 @@ void X11WindowSystem::startListening() {
     if (m_lost)
         return;
     m_last = snapshot;
+    knowSnapshot(*snapshot);
     watchWindows(*snapshot);
     m_notifier = std::make_unique<QSocketNotifier>(fileDescriptor(), QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
@@ -181,6 +213,9 @@ void X11WindowSystem::stopListening() {
     for (xcb_window_t window : std::as_const(m_watched))
         xcb_change_window_attributes(m_connection, window, XCB_CW_EVENT_MASK, &none);
     m_watched.clear();
+    m_topLevels.clear();
+    m_clients.clear();
+    m_gone.clear();
     xcb_flush(m_connection);
     processEvents();
 }
@@ -190,43 +225,121 @@ bool X11WindowSystem::afterCover(const xcb_generic_event_t& event) const {
     return !m_covered || static_cast<int32_t>(event.full_sequence - m_coverSequence) >= 0;
 }
 
-bool X11WindowSystem::noteEvent(const xcb_generic_event_t& event) {
+void X11WindowSystem::noteEvent(const xcb_generic_event_t& event) {
     if (!m_onChange)
-        return false;
+        return;
     switch (event.response_type & 0x7f) {
     case XCB_CREATE_NOTIFY: {
         const auto& e = reinterpret_cast<const xcb_create_notify_event_t&>(event);
         // A window is born unmapped, so no pass could act on it yet; it is watched now so
         // that no title its program sets from here on goes unheard.
-        if (e.parent == m_link.root)
+        if (e.parent == m_link.root) {
+            m_gone.remove(e.window);
             watch(e.window);
-        return false;
+            if (!managerRunning())
+                knowTopLevel(e.window);
+        }
+        return;
+    }
+    case XCB_DESTROY_NOTIFY: {
+        const auto& e = reinterpret_cast<const xcb_destroy_notify_event_t&>(event);
+        m_topLevels.remove(e.window);
+        noteGone(e.window);
+        return;
     }
     case XCB_MAP_NOTIFY: {
         const auto& e = reinterpret_cast<const xcb_map_notify_event_t&>(event);
-        return e.event == m_link.root && !managerRunning() && afterCover(event);
+        if (e.event != m_link.root || managerRunning())
+            return;
+        knowTopLevel(e.window);
+        if (afterCover(event))
+            heard(e.window);
+        return;
     }
     case XCB_REPARENT_NOTIFY: {
         const auto& e = reinterpret_cast<const xcb_reparent_notify_event_t&>(event);
         if (e.event != m_link.root || e.parent != m_link.root)
-            return false;
+            return;
+        m_gone.remove(e.window);
         watch(e.window);
-        return !managerRunning() && afterCover(event);
+        if (managerRunning())
+            return;
+        knowTopLevel(e.window);
+        if (afterCover(event))
+            heard(e.window);
+        return;
     }
-    case XCB_PROPERTY_NOTIFY: {
-        const auto& e = reinterpret_cast<const xcb_property_notify_event_t&>(event);
-        // Without an EWMH manager, WM_STATE is what makes a window beneath a frame a client.
-        const bool relevant =
-            e.window == m_link.root
-                ? e.atom == m_atoms._NET_CLIENT_LIST || e.atom == m_atoms._NET_SUPPORTING_WM_CHECK
-                : e.atom == m_atoms._NET_WM_NAME || e.atom == XCB_ATOM_WM_NAME ||
-                      (e.atom == m_atoms.WM_STATE && !managerRunning());
-        return relevant && afterCover(event);
-    }
+    case XCB_PROPERTY_NOTIFY:
+        notePropertyChange(reinterpret_cast<const xcb_property_notify_event_t&>(event));
+        return;
     default:
         // Errors of posted requests and everything else that was selected.
-        return false;
+        return;
     }
+}
+
+void X11WindowSystem::notePropertyChange(const xcb_property_notify_event_t& e) {
+    const bool after = afterCover(reinterpret_cast<const xcb_generic_event_t&>(e));
+    if (e.window == m_link.root) {
+        // What the latest enumeration saw of the list is read again only when it changed
+        // after that.
+        if (e.atom == m_atoms._NET_CLIENT_LIST && after)
+            m_clientListChanged = true;
+        else if (e.atom == m_atoms._NET_SUPPORTING_WM_CHECK && after)
+            heard(kSomeWindow);
+        return;
+    }
+    if (e.atom == m_atoms.WM_STATE && !managerRunning()) {
+        // Without an EWMH manager, WM_STATE is what makes a window beneath a frame a client.
+        knowTopLevel(e.window);
+        if (after)
+            heard(e.window);
+    } else if (e.atom == m_atoms.WM_STATE) {
+        // A manager may list a client before it shows it: a check in between sees it
+        // hidden, so its showing is a change too.
+        if (after && m_topLevels.contains(e.window))
+            heard(e.window);
+    } else if ((e.atom == m_atoms._NET_WM_NAME || e.atom == XCB_ATOM_WM_NAME) && after &&
+               m_topLevels.contains(e.window)) {
+        heard(e.window);
+    }
+}
+
+void X11WindowSystem::readClientList() {
+    const std::vector<xcb_window_t> clients = X11Snapshot::clientList(m_link);
+    checkConnection();
+    if (m_lost)
+        return;
+    QSet<xcb_window_t> now;
+    now.reserve(static_cast<qsizetype>(clients.size()));
+    for (xcb_window_t window : clients) {
+        now.insert(window);
+        if (!m_clients.contains(window))
+            heard(window);
+    }
+    m_clients = std::move(now);
+    if (managerRunning())
+        m_topLevels = m_clients;
+}
+
+void X11WindowSystem::knowTopLevel(xcb_window_t window) {
+    if (m_topLevels.contains(window))
+        return;
+    // Windows made and never destroyed, or clients beneath frames, whose end is not heard
+    // of: past the bound a whole pass learns them afresh.
+    if (m_topLevels.size() >= kMaxWatched) {
+        m_topLevels.clear();
+        heard(kSomeWindow);
+    }
+    m_topLevels.insert(window);
+}
+
+void X11WindowSystem::knowSnapshot(const X11Snapshot& snapshot) {
+    m_topLevels.clear();
+    m_topLevels.reserve(static_cast<qsizetype>(snapshot.windows().size()));
+    for (const X11WindowFacts& window : snapshot.windows())
+        m_topLevels.insert(window.window);
+    m_clients = QSet<xcb_window_t>(snapshot.clients().begin(), snapshot.clients().end());
 }
 
 void X11WindowSystem::watch(xcb_window_t window) {
@@ -277,10 +390,51 @@ void X11WindowSystem::EnumWindows(const std::function<bool(WindowHandle)>& proc)
     if (m_lost)
         return;
     m_last = snapshot;
+    if (m_onChange)
+        knowSnapshot(*snapshot);
     watchWindows(*snapshot);
     // What arrived during the snapshot is already off the socket, where the notifier
     // cannot see it.
     processEvents();
+    visit(snapshot, proc);
+}
+
+void X11WindowSystem::EnumSomeWindows(const std::vector<WindowHandle>& windows,
+                                      const std::function<bool(WindowHandle)>& proc) {
+    if (m_lost || windows.empty())
+        return;
+    processEvents();
+    if (m_lost)
+        return;
+    // A storm of short-lived windows names many that are gone by the time they are
+    // checked; those the backend has seen destroyed are not read.
+    std::vector<WindowHandle> present;
+    present.reserve(windows.size());
+    for (WindowHandle window : windows)
+        if (!m_gone.contains(window))
+            present.push_back(window);
+    if (present.empty())
+        return;
+    std::optional<X11Snapshot> some = X11Snapshot::some(m_link, present);
+    checkConnection();
+    if (m_lost)
+        return;
+    if (!some) {
+        WindowSystem::EnumSomeWindows(present, proc);
+        return;
+    }
+    auto snapshot = std::make_shared<const X11Snapshot>(std::move(*some));
+    // They are watched already unless their selection was lost to the bound.
+    if (m_onChange)
+        for (const X11WindowFacts& window : snapshot->windows())
+            if (!window.vanished)
+                watch(window.window);
+    processEvents();
+    visit(snapshot, proc);
+}
+
+void X11WindowSystem::visit(const std::shared_ptr<const X11Snapshot>& snapshot,
+                            const std::function<bool(WindowHandle)>& proc) {
     if (m_lost)
         return;
     // Restores the outer enumeration's snapshot however proc leaves (a nested enumeration
@@ -347,14 +501,18 @@ void X11WindowSystem::postCloseRequest(WindowHandle window) {
     if (m_lost || window == XCB_WINDOW_NONE || window == m_link.root)
         return;
     // Whether a manager runs is known from the latest enumeration; what the window takes
-    // is read now, so that a window seen by none is read in full.
+    // is read now, so that a window seen by none is read in full, unless the enumeration
+    // in progress read it with the window alone, a moment ago.
     X11WindowFacts target;
     bool managerRunning = false;
     const X11Snapshot* seenIn = nullptr;
     for (const auto& snapshot : {m_current, m_last})
         if (!seenIn && snapshot && snapshot->find(window))
             seenIn = snapshot.get();
-    if (seenIn) {
+    if (seenIn && seenIn->protocolsRead()) {
+        target = *seenIn->find(window);
+        managerRunning = seenIn->managerRunning();
+    } else if (seenIn) {
         const std::optional<bool> acceptsDelete = X11Snapshot::acceptsDelete(m_link, window);
         checkConnection();
         if (m_lost || !acceptsDelete)

@@ -13,23 +13,30 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 // The window system of an X11 display, on a connection of its own.
 //
 // EnumWindows takes one snapshot of all top-level windows and their facts (see
 // X11Snapshot) and the getters answer from it while the enumeration runs; outside one they
 // ask the server directly. PostClose never waits for the window's program: WM_DELETE_WINDOW
-// when the window takes it (its WM_PROTOCOLS read afresh), else _NET_CLOSE_WINDOW to the
+// when the window takes it (its WM_PROTOCOLS read afresh, or by the EnumSomeWindows in
+// progress), else _NET_CLOSE_WINDOW to the
 // root when a manager runs, else the window's client is killed.
 //
 // Events reach the backend only through processEvents(), which every call runs first and
 // last; the errors of posted requests arrive there and are dropped. With a change listener
-// the backend also hears of new top-level windows (_NET_CLIENT_LIST on the root when a
-// manager runs; without one, the root's MapNotify and ReparentNotify, and WM_STATE set on a
-// window beneath a frame) and of title changes (_NET_WM_NAME, WM_NAME) of the windows it
-// knows: those of its latest enumeration, and every window made on the root since it
-// listens, watched from its CreateNotify. It reads them as they arrive, through a socket
-// notifier in the Qt event loop of the thread that set the listener.
+// the backend also hears of new top-level windows and of title changes (_NET_WM_NAME,
+// WM_NAME), and names the window each time. When a manager runs, the top-level windows are
+// its clients: a change of _NET_CLIENT_LIST on the root names those not in the list as it
+// was last known (read again then, in one round trip), and a change of a client's WM_STATE
+// names it, since it may have been listed before it was shown. Without one they are the root's
+// children, named on MapNotify and ReparentNotify, and the windows beneath frames named
+// when WM_STATE is set on them. A title change names a window that is top-level as far as
+// the backend knows; one that becomes so later is named then. Every window made on the root
+// since it listens is watched from its CreateNotify, so that no title change goes unheard.
+// It reads them as they arrive, through a socket notifier in the Qt event loop of the
+// thread that set the listener.
 class X11WindowSystem : public WindowSystem {
 public:
     // nullptr when the display cannot be opened. An empty name means $DISPLAY.
@@ -46,9 +53,15 @@ public:
     quint32 GetWindowProcessId(WindowHandle window) override;
     bool IsShellWindow(WindowHandle window) override;
     void PostClose(WindowHandle window) override;
-    // The listener runs from processEvents() once for every batch of events that tells of a
-    // change the latest enumeration cannot have seen (an enumeration its callback ended
-    // early counts as seeing all). Needs an event loop in this thread.
+    // Reads the given windows alone (two round trips), unless no manager runs and one of them
+    // is a frame or a window beneath one: that takes the search of a whole enumeration.
+    void EnumSomeWindows(const std::vector<WindowHandle>& windows,
+                         const std::function<bool(WindowHandle)>& proc) override;
+    // From processEvents(), the listener hears once of each window that a batch of events
+    // tells has appeared or changed its title since the latest enumeration began (an
+    // enumeration its callback ended early counts as seeing all), and kSomeWindow once when
+    // the batch tells of a change it cannot pin to a window (a manager came or went).
+    // Needs an event loop in this thread.
     void setChangeListener(ChangeListener listener) override;
 
     // Runs once when the connection to the display is lost. The default prints one line
@@ -78,8 +91,20 @@ private:
     void postCloseRequest(WindowHandle window);
     void startListening();
     void stopListening();
-    // Whether the event tells of a change a pass should look at; watches new windows.
-    bool noteEvent(const xcb_generic_event_t& event);
+    // Takes note of the windows the event tells of; watches new windows.
+    void noteEvent(const xcb_generic_event_t& event);
+    void notePropertyChange(const xcb_property_notify_event_t& event);
+    // A window that may have appeared or changed its title, for the listener.
+    void heard(WindowHandle window);
+    void tellListener();
+    // The windows a change of the manager's client list adds to the list last known.
+    void readClientList();
+    void knowTopLevel(xcb_window_t window);
+    void noteGone(xcb_window_t window);
+    void knowSnapshot(const X11Snapshot& snapshot);
+    // Calls proc for the windows of the snapshot, answering its questions from it.
+    void visit(const std::shared_ptr<const X11Snapshot>& snapshot,
+               const std::function<bool(WindowHandle)>& proc);
     // Whether the server sent the event after the latest enumeration had begun.
     bool afterCover(const xcb_generic_event_t& event) const;
     // Hears of the title changes of the windows of the snapshot not yet watched; the
@@ -103,6 +128,18 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
     QSet<xcb_window_t> m_watched; // windows whose property changes are selected
     bool m_watchUnflushed = false;
+    // The top-level windows as far as the events since the latest enumeration tell, and the
+    // manager's client list as last read.
+    QSet<xcb_window_t> m_topLevels;
+    QSet<xcb_window_t> m_clients;
+    // Root children seen destroyed while listening (until made again); never reported or
+    // read.
+    QSet<xcb_window_t> m_gone;
+    bool m_clientListChanged = false;
+    // What the events read by this processEvents() call tell of, each window once.
+    std::vector<WindowHandle> m_heard;
+    QSet<WindowHandle> m_heardSet;
+    bool m_heardSome = false;
     // Events the server sent before this request was processed happened before the latest
     // enumeration read anything, so that enumeration has seen what they tell of.
     uint32_t m_coverSequence = 0;

@@ -31,6 +31,8 @@ PatrolRunner::PatrolRunner(const Options& options) {
         argv.push_back("--timer");
     if (options.listen)
         argv.push_back("--listen");
+    if (options.wholePasses)
+        argv.push_back("--whole-passes");
     if (!m_child.start(argv, {}, fds[1])) {
         close(fds[0]);
         close(fds[1]);
@@ -91,7 +93,8 @@ std::optional<PatrolRunner::Stats> PatrolRunner::stats() {
     Stats s;
     int pending = 0;
     int rested = 0;
-    if (!(in >> s.extraPasses >> s.timerPasses >> pending >> rested))
+    if (!(in >> s.extraPasses >> s.timerPasses >> pending >> rested >> s.checks >>
+          s.windowsChecked))
         return std::nullopt;
     s.pending = pending != 0;
     s.rested = rested != 0;
@@ -128,4 +131,13 @@ std::optional<double> PatrolRunner::ping(int timeoutMs) {
         return std::nullopt;
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
         .count();
+}
+
+std::optional<double> PatrolRunner::cpuMs() {
+    if (m_fd < 0)
+        return std::nullopt;
+    const auto reply = request("cpu", 10000);
+    if (!reply || reply->rfind("cpu ", 0) != 0)
+        return std::nullopt;
+    return std::stod(reply->substr(4));
 }

@@ -14,14 +14,17 @@ class PatrolRunner {
 public:
     struct Options {
         std::vector<std::string> keywords;
-        bool timer = false;  // the 500 ms pass
-        bool listen = false; // extra passes on window changes
+        bool timer = false;       // the 500 ms pass
+        bool listen = false;      // checks of the windows that change, as the main window does
+        bool wholePasses = false; // instead, a whole extra pass on every change
     };
     struct Stats {
-        uint64_t extraPasses = 0;
+        uint64_t extraPasses = 0; // whole passes on changes
         uint64_t timerPasses = 0;
-        bool pending = false;
-        bool rested = false; // no pass would wait for its turn now
+        bool pending = false; // a pass or a check waits to run
+        bool rested = false;  // no pass would wait for its turn now
+        uint64_t checks = 0;
+        uint64_t windowsChecked = 0;
     };
 
     explicit PatrolRunner(const Options& options);
@@ -37,6 +40,8 @@ public:
     // Stats once no extra pass is pending and the runner's whole burst of passes is there,
     // as after a quiet spell: the moment a change comes unannounced.
     std::optional<Stats> restedStats(int timeoutMs = 10000);
+    // The processor time the runner has used so far, in milliseconds.
+    std::optional<double> cpuMs();
     // The time its event loop takes to answer, in milliseconds.
     std::optional<double> ping(int timeoutMs = 10000);
 

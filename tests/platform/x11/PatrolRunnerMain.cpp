@@ -1,10 +1,14 @@
 // A patrol of its own for the backend's tests: the real pass on the X11 backend in a Qt
-// event loop, run by the 500 ms timer (--timer), by the change listener through the
-// scheduler of extra passes (--listen), or both, as the main window runs it. It talks over
-// one socket (--fd N), a line per command:
-//   stats  -> stats <extra passes> <timer passes> <pending 0/1> <rested 0/1>, after a round
-//             trip to the server, so that every change the server had reported by then is
-//             counted; rested: the scheduler's whole burst of passes is available
+// event loop, run by the 500 ms timer (--timer) and on window changes, as the main window
+// runs it (--listen: each reported window checked alone at once, a whole pass for a change
+// that names no window) or as it did before (--whole-passes: every change calls for a whole
+// pass through the scheduler of extra passes). It talks over one socket (--fd N), a line per
+// command:
+//   stats  -> stats <extra passes> <timer passes> <pending 0/1> <rested 0/1> <checks>
+//             <windows checked>, after a round trip to the server, so that every change the
+//             server had reported by then is counted; rested: the scheduler's whole burst of
+//             passes is available
+//   cpu    -> cpu <milliseconds of processor time the runner has used>
 //   ping   -> pong, straight from the event loop
 //   quit
 // and says "ready" once it patrols. The keywords follow --keywords, separated by tabs.
@@ -12,6 +16,7 @@
 #include "keywords/PlainKeywordList.h"
 #include "patrol/PatrolPass.h"
 #include "patrol/PatrolScheduler.h"
+#include "patrol/WindowChecks.h"
 #include "patrol/WindowSearch.h"
 #include "platform/x11/X11WindowSystem.h"
 
@@ -22,6 +27,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <unistd.h>
 
@@ -51,6 +57,7 @@ int main(int argc, char** argv) {
     int fd = -1;
     bool timer = false;
     bool listen = false;
+    bool wholePasses = false;
     QStringList keywords;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--fd") == 0 && i + 1 < argc)
@@ -61,10 +68,12 @@ int main(int argc, char** argv) {
             timer = true;
         else if (std::strcmp(argv[i], "--listen") == 0)
             listen = true;
+        else if (std::strcmp(argv[i], "--whole-passes") == 0)
+            wholePasses = true;
     }
     if (fd < 0) {
         std::fprintf(stderr, "usage: x11_patrol_runner --fd N [--keywords K] [--timer] "
-                             "[--listen]\n");
+                             "[--listen | --whole-passes]\n");
         return 2;
     }
     auto windows = X11WindowSystem::open();
@@ -88,7 +97,11 @@ int main(int argc, char** argv) {
     });
     if (timer)
         tick.start();
+    WindowChecks checks([&](const std::vector<WindowHandle>& changed) { pass.check(changed); },
+                        [&] { extra.changed(); });
     if (listen)
+        windows->setChangeListener([&](WindowHandle window) { checks.changed(window); });
+    else if (wholePasses)
         windows->setChangeListener([&](WindowHandle) { extra.changed(); });
 
     std::string buffer;
@@ -113,9 +126,13 @@ int main(int argc, char** argv) {
                 // A question outside an enumeration goes to the server and back.
                 windows->GetClassName(windows->rootWindow());
                 const bool rested = extra.available() == PatrolScheduler::kBurst;
+                const bool pending = extra.pending() || checks.pending();
                 reply(fd, "stats " + std::to_string(extra.passes()) + " " +
-                              std::to_string(timerPasses) + " " + (extra.pending() ? "1" : "0") +
-                              " " + (rested ? "1" : "0"));
+                              std::to_string(timerPasses) + " " + (pending ? "1" : "0") + " " +
+                              (rested ? "1" : "0") + " " + std::to_string(checks.checks()) + " " +
+                              std::to_string(checks.windowsChecked()));
+            } else if (line == "cpu") {
+                reply(fd, "cpu " + std::to_string(std::clock() * 1000 / CLOCKS_PER_SEC));
             } else {
                 reply(fd, "error command " + line);
             }

@@ -287,6 +287,12 @@ private:
             xcb_send_event(
                 m_c, 0, m_screen->root,
                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY, event);
+        } else if (key == "show") {
+            // Mapped now; with a manager, once it has taken the window on.
+            xcb_map_window(m_c, w);
+            xcb_flush(m_c);
+            if (managerRunning())
+                waitManaged(w);
         } else if (key == "raw") {
             const std::vector<std::string> p = split(value, ':');
             if (p.size() != 4)

@@ -8,7 +8,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,7 +28,19 @@ protected:
     }
 
     void listen() {
-        windows->setChangeListener([this](WindowHandle) { ++notified; });
+        windows->setChangeListener([this](WindowHandle window) {
+            ++notified;
+            heard.push_back(window);
+        });
+    }
+    // Forgets what was heard so far.
+    void quiet() {
+        notified = 0;
+        heard.clear();
+    }
+    std::set<WindowHandle> heardSet() const { return {heard.begin(), heard.end()}; }
+    long heardCount(WindowHandle window) const {
+        return std::count(heard.begin(), heard.end(), window);
     }
     // A question that goes to the server and back: every event the server sent before its
     // answer has been read, and the listener has heard of it, when it returns.
@@ -40,6 +54,7 @@ protected:
     }
 
     int notified = 0;
+    std::vector<WindowHandle> heard;
 
 private:
     int argc = 1;
@@ -63,6 +78,8 @@ TEST_P(X11ChangeTest, ReportsTitleChangesOfKnownWindowsAndNothingElse) {
         {"class", {"class=other,Other"}, false},
         {"process id", {"pid=4321"}, false},
         {"another property", {"raw=_SENTINEL_TEST:STRING:8:4142"}, false},
+        // Shown or hidden: a manager may list a client before it shows it.
+        {"WM_STATE", {"raw=WM_STATE:WM_STATE:32:0100000000000000"}, true},
     };
     listen();
     for (const ChangeCase& c : cases) {
@@ -101,7 +118,7 @@ TEST_P(X11ChangeTest, ReportsNewTopLevelWindows) {
 
     // A window made while no pass looked is watched from its creation: its first title
     // change is reported although no enumeration has seen it yet.
-    const uint32_t unseen = maker->make({"name=unseen", "map=0"});
+    const uint32_t unseen = maker->make({"name=unseen"});
     ASSERT_NE(unseen, 0u);
     settle();
     notified = 0;
@@ -159,6 +176,105 @@ TEST_P(X11ChangeTest, ChangesReachTheListenerThroughTheEventLoop) {
     ASSERT_TRUE(maker->set(w, {"name=loud"}));
     // No call into the backend: only its socket notifier can bring the change.
     EXPECT_TRUE(QTest::qWaitFor([this] { return notified > 0; }, 10000));
+}
+
+TEST_P(X11ChangeTest, NamesTheWindowThatWasRetitledOncePerBatch) {
+    const uint32_t w = maker->make({"name=plain"});
+    const uint32_t other = maker->make({"name=bystander"});
+    ASSERT_NE(w, 0u);
+    ASSERT_NE(other, 0u);
+    listen();
+    enumerate();
+    settle();
+    quiet();
+    // Both changes reach the backend's socket before it reads any: one batch.
+    ASSERT_TRUE(maker->set(w, {"name=first"}));
+    ASSERT_TRUE(maker->set(w, {"wmname=second"}));
+    barrier();
+    EXPECT_EQ(heard, std::vector<WindowHandle>{w});
+    // The next batch names it again.
+    ASSERT_TRUE(maker->set(w, {"name=third"}));
+    barrier();
+    EXPECT_EQ(heard, (std::vector<WindowHandle>{w, w}));
+}
+
+TEST_P(X11ChangeTest, NamesANewWindowAndNoOther) {
+    const uint32_t old = maker->make({"name=old"});
+    ASSERT_NE(old, 0u);
+    listen();
+    enumerate();
+    settle();
+    quiet();
+    const uint32_t w = maker->make({"name=new arrival"});
+    ASSERT_NE(w, 0u);
+    settle();
+    EXPECT_EQ(heardSet(), std::set<WindowHandle>{w});
+    // Its end adds nothing to the list of clients: nothing to name.
+    quiet();
+    ASSERT_TRUE(maker->destroy(w));
+    settle();
+    EXPECT_EQ(heardSet(), std::set<WindowHandle>{});
+    // The same handle as an enumeration gives.
+    const uint32_t next = maker->make({"name=next"});
+    ASSERT_NE(next, 0u);
+    settle();
+    ASSERT_EQ(heard.size(), 1u);
+    EXPECT_TRUE(find(heard.front()));
+}
+
+TEST_P(X11ChangeTest, ManyNewClientsAtOnceAreEachNamed) {
+    listen();
+    enumerate();
+    settle();
+    quiet();
+    std::set<WindowHandle> made;
+    for (int i = 0; i < 8; ++i) {
+        const uint32_t w = maker->make({"name=crowd " + std::to_string(i)});
+        ASSERT_NE(w, 0u);
+        made.insert(w);
+    }
+    settle();
+    EXPECT_EQ(heardSet(), made);
+}
+
+TEST_P(X11ChangeTest, ATitleSetBeforeTheWindowIsListedIsNamedWhenItIs) {
+    listen();
+    enumerate();
+    const uint32_t w = maker->make({"name=hidden", "map=0"});
+    ASSERT_NE(w, 0u);
+    settle();
+    quiet();
+    ASSERT_TRUE(maker->set(w, {"name=retitled while hidden"}));
+    settle();
+    // Without a manager the root's unmapped child is a top-level window already; with one,
+    // it is none of its clients yet.
+    EXPECT_EQ(heardCount(w) > 0, !withManager());
+    quiet();
+    ASSERT_TRUE(maker->set(w, {"show=1"}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return heardCount(w) > 0; }, 10000));
+    const auto seen = find(w);
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(seen->title, QStringLiteral("retitled while hidden"));
+    EXPECT_EQ(heardCount(WindowSystem::kSomeWindow), 0);
+}
+
+TEST_P(X11ChangeTest, OnlyAManagerComingOrGoingCannotBeNamed) {
+    const uint32_t w = maker->make({"name=steady"});
+    ASSERT_NE(w, 0u);
+    listen();
+    enumerate();
+    settle();
+    quiet();
+    ASSERT_TRUE(maker->set(w, {"name=steady, retitled"}));
+    ASSERT_NE(maker->make({"name=another"}), 0u);
+    settle();
+    EXPECT_EQ(heardCount(WindowSystem::kSomeWindow), 0);
+    quiet();
+    // The root's manager check, as a manager sets or drops it.
+    ASSERT_TRUE(
+        maker->set(windows->rootWindow(), {"raw=_NET_SUPPORTING_WM_CHECK:WINDOW:32:00000000"}));
+    barrier();
+    EXPECT_EQ(heard, std::vector<WindowHandle>{WindowSystem::kSomeWindow});
 }
 
 INSTANTIATE_TEST_SUITE_P(Display, X11ChangeTest, ::testing::Values(false, true), managerName);

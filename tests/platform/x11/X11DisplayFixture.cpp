@@ -1,6 +1,7 @@
 #include "platform/x11/X11DisplayFixture.h"
 
 #include <chrono>
+#include <set>
 #include <thread>
 
 void X11DisplayFixture::SetUp() {
@@ -28,6 +29,28 @@ std::vector<X11DisplayFixture::WindowRecord> X11DisplayFixture::enumerate() {
                        ws.GetWindowText(w), ws.GetWindowProcessId(w), ws.IsShellWindow(w)});
         return true;
     });
+    return out;
+}
+
+std::vector<X11DisplayFixture::WindowRecord>
+X11DisplayFixture::enumerateSome(const std::vector<WindowHandle>& handles) {
+    std::vector<WindowRecord> out;
+    X11WindowSystem& ws = *windows;
+    ws.EnumSomeWindows(handles, [&](WindowHandle w) {
+        out.push_back({w, ws.GetClassName(w), ws.GetParent(w), ws.IsWindowVisible(w),
+                       ws.GetWindowText(w), ws.GetWindowProcessId(w), ws.IsShellWindow(w)});
+        return true;
+    });
+    return out;
+}
+
+std::vector<X11DisplayFixture::WindowRecord>
+X11DisplayFixture::enumerateOnly(const std::vector<WindowHandle>& handles) {
+    const std::set<WindowHandle> wanted(handles.begin(), handles.end());
+    std::vector<WindowRecord> out;
+    for (const WindowRecord& r : enumerate())
+        if (wanted.count(r.hWnd))
+            out.push_back(r);
     return out;
 }
 

@@ -39,6 +39,10 @@ protected:
     // Every window of one enumeration, read as the patrol reads it, in order.
     std::vector<WindowRecord> enumerate();
     std::optional<WindowRecord> find(WindowHandle window);
+    // The records of an enumeration of the given windows alone, in its order.
+    std::vector<WindowRecord> enumerateSome(const std::vector<WindowHandle>& handles);
+    // Those of a whole enumeration's records that are of the given windows, in its order.
+    std::vector<WindowRecord> enumerateOnly(const std::vector<WindowHandle>& handles);
     // The same facts asked for outside an enumeration.
     WindowRecord direct(WindowHandle window);
     // A round trip on the backend's connection: whatever it posted has reached the server.

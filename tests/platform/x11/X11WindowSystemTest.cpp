@@ -5,6 +5,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <map>
@@ -475,6 +476,56 @@ TEST_P(X11WindowSystemTest, OnlyAnotherShownTopLevelWindowIsAnOwner) {
     }
 }
 
+TEST_P(X11WindowSystemTest, SomeWindowsGiveTheRecordsOfAWholeEnumeration) {
+    const uint32_t owner = maker->make({"name=owner", "class=o,Owner"});
+    ASSERT_NE(owner, 0u);
+    struct SomeCase {
+        const char* name;
+        std::vector<std::string> fields;
+    };
+    const std::vector<SomeCase> cases = {
+        {"normal", {"name=normal KEY", "class=n,Normal"}},
+        {"owned", {"name=owned", "transient=" + std::to_string(owner)}},
+        {"hidden", {"name=hidden", "map=0"}},
+        {"minimised", {"name=minimised", "iconic=1"}},
+        {"override-redirect", {"name=popup", "override=1"}},
+        {"dock", {"name=panel", "type=dock"}},
+        {"WM_NAME only", {"wmname=old style"}},
+        {"child window", {"name=child", "parent=" + std::to_string(owner)}},
+    };
+    std::vector<WindowHandle> all{owner};
+    for (const SomeCase& c : cases) {
+        all.push_back(maker->make(c.fields));
+        ASSERT_NE(all.back(), 0u) << c.name;
+    }
+    const uint32_t vanished = maker->make({"name=gone"});
+    ASSERT_NE(vanished, 0u);
+    ASSERT_TRUE(maker->destroy(vanished));
+    ASSERT_TRUE(waitFor([&](const std::vector<Record>& records) {
+        return std::none_of(records.begin(), records.end(),
+                            [&](const Record& r) { return r.hWnd == vanished; });
+    }));
+    all.push_back(vanished);
+    all.push_back(windows->rootWindow());
+
+    for (WindowHandle w : all) {
+        SCOPED_TRACE(w);
+        EXPECT_EQ(enumerateSome({w}), enumerateOnly({w}));
+    }
+    // All at once, some named twice: each once, in the order of a whole enumeration.
+    std::vector<WindowHandle> twice = all;
+    twice.insert(twice.end(), all.begin(), all.begin() + 3);
+    std::reverse(twice.begin(), twice.end());
+    const std::vector<Record> some = enumerateSome(twice);
+    EXPECT_EQ(some, enumerateOnly(all));
+    EXPECT_EQ(some.size(), withManager() ? 6u : 8u);
+    EXPECT_TRUE(enumerateSome({}).empty());
+    // Returning false stops it.
+    int visited = 0;
+    windows->EnumSomeWindows(all, [&](WindowHandle) { return ++visited < 1; });
+    EXPECT_EQ(visited, 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Display, X11WindowSystemTest, ::testing::Values(false, true), managerName);
 
 // Hex of 32-bit values in the client's byte order, for raw properties.
@@ -523,6 +574,26 @@ TEST_P(X11FrameTest, ClientBeneathAFrameStandsForIt) {
     EXPECT_FALSE(listed[hiddenClient].visible);
     ASSERT_EQ(listed.count(plain), 1u);
     EXPECT_EQ(listed[plain].title, "no frame");
+}
+
+TEST_P(X11FrameTest, SomeWindowsAmongFramesGiveTheRecordsOfAWholeEnumeration) {
+    const std::string normalState = "raw=WM_STATE:WM_STATE:32:" + longsHex({1, 0});
+    const uint32_t frame = maker->make({"name=frame"});
+    const uint32_t client =
+        maker->make({"name=client", "parent=" + std::to_string(frame), normalState});
+    const uint32_t lone = maker->make({"name=lone client", normalState});
+    const uint32_t stray = maker->make({"name=stray state", normalState, "map=0"});
+    const uint32_t plain = maker->make({"name=plain"});
+    for (uint32_t id : {frame, client, lone, stray, plain})
+        ASSERT_NE(id, 0u);
+    const std::vector<std::vector<WindowHandle>> asked = {
+        {frame}, {client}, {lone}, {stray}, {plain}, {plain, lone}, {frame, client, plain}};
+    for (const std::vector<WindowHandle>& handles : asked) {
+        SCOPED_TRACE(handles.size());
+        EXPECT_EQ(enumerateSome(handles), enumerateOnly(handles));
+    }
+    EXPECT_TRUE(enumerateSome({frame}).empty());
+    EXPECT_EQ(enumerateSome({client}).size(), 1u);
 }
 
 // A manager that died leaves its check on the root, naming a window that no longer names
