@@ -555,22 +555,49 @@ void searchLevel(const X11Snapshot::Link& link, std::vector<Top>& tops, bool des
     }
 }
 
+// What every snapshot first asks of the root: the manager check, both client lists and the
+// root's children. Asked in one go, received when the caller has sent its own requests too.
+struct RootAsk {
+    xcb_get_property_cookie_t check;
+    xcb_get_property_cookie_t stacking;
+    xcb_get_property_cookie_t list;
+    xcb_query_tree_cookie_t tree;
+};
+
+struct RootFacts {
+    xcb_window_t checkWindow = XCB_WINDOW_NONE;
+    Property stacking;
+    Property list;
+    std::vector<xcb_window_t> children;
+};
+
+RootAsk askRoot(const X11Snapshot::Link& link) {
+    const X11Atoms& a = *link.atoms;
+    return {askCheck(link, link.root),
+            ask(link, link.root, a._NET_CLIENT_LIST_STACKING, kClientListLongs),
+            ask(link, link.root, a._NET_CLIENT_LIST, kClientListLongs),
+            xcb_query_tree(link.connection, link.root)};
+}
+
+RootFacts receiveRoot(xcb_connection_t* c, const RootAsk& asked) {
+    RootFacts facts;
+    facts.checkWindow = checkWindowOf(receive(c, asked.check));
+    facts.stacking = receive(c, asked.stacking);
+    facts.list = receive(c, asked.list);
+    facts.children = children(c, asked.tree);
+    return facts;
+}
+
 } // namespace
 
 X11Snapshot X11Snapshot::take(const Link& link) {
     X11Snapshot s;
     xcb_connection_t* c = link.connection;
-    const X11Atoms& a = *link.atoms;
-    const xcb_get_property_cookie_t checkCookie = askCheck(link, link.root);
-    const xcb_get_property_cookie_t stackingCookie =
-        ask(link, link.root, a._NET_CLIENT_LIST_STACKING, kClientListLongs);
-    const xcb_get_property_cookie_t listCookie =
-        ask(link, link.root, a._NET_CLIENT_LIST, kClientListLongs);
-    const xcb_query_tree_cookie_t treeCookie = xcb_query_tree(c, link.root);
-    const xcb_window_t checkWindow = checkWindowOf(receive(c, checkCookie));
-    const Property stacking = receive(c, stackingCookie);
-    const Property list = receive(c, listCookie);
-    const std::vector<xcb_window_t> rootChildren = children(c, treeCookie);
+    const RootFacts root = receiveRoot(c, askRoot(link));
+    const xcb_window_t checkWindow = root.checkWindow;
+    const Property& stacking = root.stacking;
+    const Property& list = root.list;
+    const std::vector<xcb_window_t>& rootChildren = root.children;
 
     s.m_clients = frontToBack(clientsOf(stacking, list));
     std::vector<Reading> readings;
@@ -762,14 +789,8 @@ std::vector<xcb_window_t> managedOrder(const std::vector<xcb_window_t>& clients,
 std::optional<X11Snapshot> X11Snapshot::some(const Link& link,
                                              const std::vector<xcb_window_t>& windows) {
     xcb_connection_t* c = link.connection;
-    const X11Atoms& a = *link.atoms;
     const std::vector<xcb_window_t> wanted = distinct(link, windows);
-    const xcb_get_property_cookie_t checkCookie = askCheck(link, link.root);
-    const xcb_get_property_cookie_t stackingCookie =
-        ask(link, link.root, a._NET_CLIENT_LIST_STACKING, kClientListLongs);
-    const xcb_get_property_cookie_t listCookie =
-        ask(link, link.root, a._NET_CLIENT_LIST, kClientListLongs);
-    const xcb_query_tree_cookie_t rootTree = xcb_query_tree(c, link.root);
+    const RootAsk rootAsk = askRoot(link);
     std::vector<WindowRequests> requests;
     std::vector<xcb_query_tree_cookie_t> trees;
     requests.reserve(wanted.size());
@@ -779,10 +800,11 @@ std::optional<X11Snapshot> X11Snapshot::some(const Link& link,
         trees.push_back(xcb_query_tree(c, w));
     }
     ServerPids pids(link, wanted);
-    const xcb_window_t checkWindow = checkWindowOf(receive(c, checkCookie));
-    const Property stacking = receive(c, stackingCookie);
-    const Property list = receive(c, listCookie);
-    const std::vector<xcb_window_t> rootChildren = children(c, rootTree);
+    const RootFacts root = receiveRoot(c, rootAsk);
+    const xcb_window_t checkWindow = root.checkWindow;
+    const Property& stacking = root.stacking;
+    const Property& list = root.list;
+    const std::vector<xcb_window_t>& rootChildren = root.children;
     QHash<xcb_window_t, Given> given = readGiven(link, wanted, requests, trees, pids);
 
     // The second round: the manager check, and which of the owners named are shown.
