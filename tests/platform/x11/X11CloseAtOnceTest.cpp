@@ -27,6 +27,32 @@ PatrolRunner::Options onChangesOnly() {
     return {.keywords = {"KEY"}, .timer = false, .listen = true};
 }
 
+// Pings the runner all through a flicker that has been started, until the flicker ends.
+struct Flicker {
+    double slowestPing = 0;
+    int pings = 0;
+    long changes = -1; // how many title changes the flicker made; -1: it did not end
+    double elapsedS = 0;
+    bool answered = true; // every ping was answered
+};
+
+Flicker pingThroughFlicker(PatrolRunner& runner, WindowMaker& maker) {
+    Flicker f;
+    const auto start = std::chrono::steady_clock::now();
+    while (f.changes < 0 && std::chrono::steady_clock::now() - start < std::chrono::seconds(30)) {
+        const auto ping = runner.ping();
+        if (!ping) {
+            f.answered = false;
+            break;
+        }
+        f.slowestPing = std::max(f.slowestPing, *ping);
+        ++f.pings;
+        f.changes = maker.finishFlicker(20);
+    }
+    f.elapsedS = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return f;
+}
+
 TEST_P(X11CloseAtOnceTest, ANewWindowWithAKeywordIsAskedToCloseAtOnce) {
     PatrolRunner runner(onChangesOnly());
     ASSERT_TRUE(runner.ok());
@@ -153,20 +179,13 @@ TEST_P(X11CloseAtOnceTest, ATitleChangingAThousandTimesASecondIsCheckedAtAPace) 
     const auto before = runner.settledStats();
     ASSERT_TRUE(before);
 
-    const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(maker->startFlicker(w, 3000, 1000, {"flicker KEY", "flicker calm"}));
-    double slowestPing = 0;
-    int pings = 0;
-    long changes = -1;
-    while (changes < 0 && std::chrono::steady_clock::now() - start < std::chrono::seconds(30)) {
-        const auto ping = runner.ping();
-        ASSERT_TRUE(ping);
-        slowestPing = std::max(slowestPing, *ping);
-        ++pings;
-        changes = maker->finishFlicker(20);
-    }
-    const double elapsedS =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const Flicker flicker = pingThroughFlicker(runner, *maker);
+    ASSERT_TRUE(flicker.answered);
+    const double slowestPing = flicker.slowestPing;
+    const int pings = flicker.pings;
+    const long changes = flicker.changes;
+    const double elapsedS = flicker.elapsedS;
     ASSERT_GT(changes, 1500);
     const auto after = runner.settledStats();
     ASSERT_TRUE(after);
@@ -225,21 +244,14 @@ TEST_P(X11CloseAtOnceTest, ATitleChangingAThousandTimesASecondCannotMakeThePatro
     ASSERT_TRUE(before);
 
     constexpr int kMs = 3000;
-    const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(maker->startFlicker(w, kMs, 1000, {"flicker KEY", "flicker calm"}));
     // The runner's event loop answers at once all along.
-    double slowestPing = 0;
-    int pings = 0;
-    long changes = -1;
-    while (changes < 0 && std::chrono::steady_clock::now() - start < std::chrono::seconds(30)) {
-        const auto ping = runner.ping();
-        ASSERT_TRUE(ping);
-        slowestPing = std::max(slowestPing, *ping);
-        ++pings;
-        changes = maker->finishFlicker(20);
-    }
-    const double elapsedS =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const Flicker flicker = pingThroughFlicker(runner, *maker);
+    ASSERT_TRUE(flicker.answered);
+    const double slowestPing = flicker.slowestPing;
+    const int pings = flicker.pings;
+    const long changes = flicker.changes;
+    const double elapsedS = flicker.elapsedS;
     ASSERT_GT(changes, 0);
     const auto after = runner.settledStats();
     ASSERT_TRUE(after);
