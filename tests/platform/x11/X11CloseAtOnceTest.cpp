@@ -95,6 +95,27 @@ TEST_P(X11CloseAtOnceTest, AWindowWhoseTitleGainsAKeywordIsAskedToCloseAtOnce) {
         }
 }
 
+// Sets both title properties of the window at once.
+bool retitleBoth(WindowMaker& maker, uint32_t w, int trial) {
+    return maker.set(w, {"name=still calm " + std::to_string(trial),
+                         "wmname=still calm " + std::to_string(trial)});
+}
+
+// The runner's settled figures once the counter has moved past its value in before (or 10 s
+// have gone by). The server has sent every report of a change before it answers the question
+// that settles.
+std::optional<PatrolRunner::Stats> settledAfter(PatrolRunner& runner,
+                                                const PatrolRunner::Stats& before,
+                                                uint64_t PatrolRunner::Stats::*counter) {
+    std::optional<PatrolRunner::Stats> after;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    do
+        after = runner.settledStats();
+    while (after && (*after).*counter == before.*counter &&
+           std::chrono::steady_clock::now() < deadline);
+    return after;
+}
+
 TEST_P(X11CloseAtOnceTest, BothTitlePropertiesChangingTogetherLeadToOneCheckOfThatWindow) {
     PatrolRunner runner(onChangesOnly());
     ASSERT_TRUE(runner.ok());
@@ -103,14 +124,8 @@ TEST_P(X11CloseAtOnceTest, BothTitlePropertiesChangingTogetherLeadToOneCheckOfTh
     for (int trial = 0; trial < 3; ++trial) {
         const auto before = runner.settledStats();
         ASSERT_TRUE(before);
-        ASSERT_TRUE(maker->set(w, {"name=still calm " + std::to_string(trial),
-                                   "wmname=still calm " + std::to_string(trial)}));
-        std::optional<PatrolRunner::Stats> after;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        do
-            after = runner.settledStats();
-        while (after && after->checks == before->checks &&
-               std::chrono::steady_clock::now() < deadline);
+        ASSERT_TRUE(retitleBoth(*maker, w, trial));
+        const auto after = settledAfter(runner, *before, &PatrolRunner::Stats::checks);
         ASSERT_TRUE(after);
         // Once for the batch of reads that brings both; a busy machine may split them.
         const auto checks = after->checks - before->checks;
@@ -130,15 +145,8 @@ TEST_P(X11CloseAtOnceTest, BothTitlePropertiesChangingTogetherLeadToOnePass) {
     for (int trial = 0; trial < 3; ++trial) {
         const auto before = runner.settledStats();
         ASSERT_TRUE(before);
-        ASSERT_TRUE(maker->set(w, {"name=still calm " + std::to_string(trial),
-                                   "wmname=still calm " + std::to_string(trial)}));
-        // The server has sent both reports before it answers the question that settles.
-        std::optional<PatrolRunner::Stats> after;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        do
-            after = runner.settledStats();
-        while (after && after->extraPasses == before->extraPasses &&
-               std::chrono::steady_clock::now() < deadline);
+        ASSERT_TRUE(retitleBoth(*maker, w, trial));
+        const auto after = settledAfter(runner, *before, &PatrolRunner::Stats::extraPasses);
         ASSERT_TRUE(after);
         EXPECT_EQ(after->extraPasses, before->extraPasses + 1) << "trial " << trial;
     }
