@@ -80,10 +80,11 @@ int main(int argc, char** argv) {
     // At every end the instance's socket and lock go; an end from outside (a signal, the lost
     // display, whether ours or Qt's connection notices first) saves the list before.
     end.atEveryEnd([&start] { start.releaseInstance(); });
-    end.atEndFromOutside([&start] {
+    const auto saveList = [&start] {
         if (frmMain* window = start.mainWindow())
             window->SaveQuietly();
-    });
+    };
+    end.atEndFromOutside(saveList);
     end.catchExit();
     X11WindowSystem* const display = windows.get();
     windows->setConnectionLostHandler([display, &end] {
@@ -92,10 +93,7 @@ int main(int argc, char** argv) {
     });
     SignalWatcher endSignals([&end](int signal) { end.bySignal(signal); });
     // The session manager asks before the session ends: the list is saved then too.
-    QObject::connect(&application, &QGuiApplication::commitDataRequest, [&start] {
-        if (frmMain* window = start.mainWindow())
-            window->SaveQuietly();
-    });
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, saveList);
 
     start.Form_Load(arguments);
     return application.exec();
