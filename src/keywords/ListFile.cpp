@@ -5,7 +5,6 @@
 #include "keywords/ListHeader.h"
 #include "keywords/ListLineReader.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -218,15 +217,18 @@ bool ListFile::OutputList(const QString& path, const KeywordList& list, Links li
 bool ListFile::replaceFile(const QString& path, const QByteArray& bytes, Links links) {
     struct stat st {};
     // A folder is never replaced; anything else at the name (a read-only file, a link) is.
-    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode))
+    // With Refuse the name itself counts, so a link to a folder is replaced like any link.
+    const QByteArray native = QFile::encodeName(path);
+    const int found =
+        links == Links::Refuse ? ::lstat(native.constData(), &st) : ::stat(native.constData(), &st);
+    if (found == 0 && S_ISDIR(st.st_mode))
         return false;
     return writeBeside(replaceTarget(path, links), bytes);
 }
 
 bool ListFile::writeBeside(const QString& target, const QByteArray& bytes) {
     const QFileInfo info(target);
-    QByteArray name = QFile::encodeName(info.absolutePath() + QLatin1Char('/') + info.fileName() +
-                                        QStringLiteral(".XXXXXX"));
+    QByteArray name = QFile::encodeName(info.absoluteFilePath() + QStringLiteral(".XXXXXX"));
     // mkostemp creates a new file of its own and never opens an existing name or a link.
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0)

@@ -359,7 +359,9 @@ protected:
 };
 
 TEST_F(StoreLinks, SaveReplacesALinkNotItsTarget) {
-    for (const QString& target : {victim(), path(QStringLiteral("missing"))}) {
+    ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("folder"))));
+    for (const QString& target :
+         {victim(), path(QStringLiteral("missing")), path(QStringLiteral("folder"))}) {
         SCOPED_TRACE(target.toStdString());
         QFile::remove(path());
         ASSERT_TRUE(QFile::link(target, path()));
@@ -369,6 +371,7 @@ TEST_F(StoreLinks, SaveReplacesALinkNotItsTarget) {
         EXPECT_EQ(F::read(path()), F::file(us({"new"})));
         expectVictimUntouched();
         EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("missing"))));
+        EXPECT_TRUE(QDir(path(QStringLiteral("folder"))).isEmpty());
     }
 }
 
