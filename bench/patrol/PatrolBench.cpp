@@ -2,7 +2,7 @@
 // every keyword, in list order), on 200 titles of 79 bytes that match no keyword, so that
 // neither may stop early. Prints the ratio and whether the speed goals are met.
 
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 #include "keywords/PlainKeywordList.h"
 #include "patrol/KeywordMatcher.h"
 #include "patrol/PatrolPass.h"
@@ -86,11 +86,11 @@ private:
                 piece = QStringLiteral(" ");
                 break;
             }
-            if (Codec936::byteLength(t + piece) > kTitleBytes)
+            if (QtCodec936::byteLength(t + piece) > kTitleBytes)
                 break;
             t += piece;
         }
-        while (Codec936::byteLength(t) < kTitleBytes)
+        while (QtCodec936::byteLength(t) < kTitleBytes)
             t += letter();
         return t;
     }

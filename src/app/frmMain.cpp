@@ -4,7 +4,7 @@
 #include "app/AppLook.h"
 #include "app/SilentPrompts.h"
 #include "app/Twips.h"
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 #include "keywords/FileDialogs.h"
 #include "registry/AutoRun.h"
 
@@ -359,7 +359,7 @@ void frmMain::Key_List_Click() {
 }
 
 bool frmMain::isStorable(const QString& keyword) {
-    const QStringList lost = Codec936::unencodable(keyword);
+    const QStringList lost = QtCodec936::unencodable(keyword);
     if (lost.isEmpty())
         return true;
     m_services.prompts.MsgBox(unstorableMessage(lost), Msg::OkOnly | Msg::Critical,

@@ -1,67 +1,53 @@
 #include "common/Codec936.h"
 
-#include <QStringDecoder>
-#include <QStringEncoder>
+#include <algorithm>
 
 namespace {
-constexpr const char* kCodecName = "GBK";
-
 bool isLeadByte(unsigned char b) {
     return b >= 0x81 && b <= 0xFE;
 }
+
+bool isHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool isLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 } // namespace
 
-QByteArray Codec936::encode(const QString& text) {
-    QStringEncoder encoder(kCodecName, QStringConverter::Flag::Stateless);
-    return encoder.encode(text);
-}
-
-QString Codec936::decode(const QByteArray& bytes) {
-    QStringDecoder decoder(kCodecName, QStringConverter::Flag::Stateless);
-    return decoder.decode(bytes);
-}
-
-qsizetype Codec936::byteLength(const QString& text) {
-    return encode(text).size();
-}
-
-QByteArray Codec936::cutBytes(const QByteArray& bytes, qsizetype maxBytes) {
-    if (maxBytes <= 0)
-        return {};
+std::string Codec936::cutBytes(std::string_view bytes, std::size_t maxBytes) {
     if (bytes.size() <= maxBytes)
-        return bytes;
+        return std::string(bytes);
     // Walk from the start: a lead byte always starts a two-byte character in GBK.
-    qsizetype i = 0;
+    std::size_t i = 0;
     while (i < bytes.size()) {
-        const qsizetype width =
+        const std::size_t width =
             (isLeadByte(static_cast<unsigned char>(bytes[i])) && i + 1 < bytes.size()) ? 2 : 1;
         if (i + width > maxBytes)
             break;
         i += width;
     }
-    return bytes.left(i);
+    return std::string(bytes.substr(0, i));
 }
 
-QString Codec936::cutToBytes(const QString& text, qsizetype maxBytes) {
+std::u16string Codec936::cutToBytes(std::u16string_view text, std::size_t maxBytes) const {
+    // Through the bytes even when the text fits: what the ANSI interface gives back has
+    // "?" where the code page has no character.
     return decode(cutBytes(encode(text), maxBytes));
 }
 
-bool Codec936::canEncode(const QString& text) {
-    // The converter does not report every substitution, so test the round trip instead.
-    return decode(encode(text)) == text;
-}
-
-QStringList Codec936::unencodable(const QString& text) {
-    QStringList lost;
+std::vector<std::u16string> Codec936::unencodable(std::u16string_view text) const {
+    std::vector<std::u16string> lost;
     if (canEncode(text))
         return lost;
-    for (qsizetype i = 0; i < text.size();) {
-        const qsizetype width =
-            (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ? 2
-                                                                                               : 1;
-        const QString character = text.mid(i, width);
-        if (!lost.contains(character) && !canEncode(character))
-            lost.append(character);
+    for (std::size_t i = 0; i < text.size();) {
+        const bool pair = isHighSurrogate(text[i]) && i + 1 < text.size() &&
+                          isLowSurrogate(text[i + 1]);
+        const std::size_t width = pair ? 2 : 1;
+        std::u16string character(text.substr(i, width));
+        if (std::find(lost.begin(), lost.end(), character) == lost.end() &&
+            !canEncode(character))
+            lost.push_back(std::move(character));
         i += width;
     }
     return lost;

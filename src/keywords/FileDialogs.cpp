@@ -1,6 +1,6 @@
 #include "keywords/FileDialogs.h"
 
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 
 namespace {
 
@@ -82,7 +82,7 @@ qint32 FileDialogs::show(Request& request, bool save) {
     const qsizetype bufferLength = qMax<qsizetype>(request.lpstrFile.size(), request.nMaxFile + 1);
     // The buffer holds nMaxFile bytes of ANSI text with its terminating NUL. A longer path
     // cannot be handed back whole; a cut one would name another file, so nothing is chosen.
-    if (Codec936::byteLength(path) + 1 > request.nMaxFile) {
+    if (QtCodec936::byteLength(path) + 1 > request.nMaxFile) {
         request.lpstrFile = QString(bufferLength, kNul);
         request.nFileOffset = 0;
         request.nFileExtension = 0;

@@ -1,7 +1,7 @@
 #include "keywords/ListFile.h"
 
 #include "common/AppInfo.h"
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 #include "keywords/ListHeader.h"
 #include "keywords/ListLineReader.h"
 
@@ -31,7 +31,7 @@ QString message(const char* utf8) {
 // character instead of vanishing. Decoding all at once is much cheaper than one by one; if
 // the decoder ever took a CR into an invalid sequence, the lines are decoded one by one.
 QStringList decodeLines(const QByteArray& joined, qsizetype count) {
-    QStringList parts = Codec936::decode(joined).split(QLatin1Char(kCr));
+    QStringList parts = QtCodec936::decode(joined).split(QLatin1Char(kCr));
     if (parts.size() == count + 1) {
         parts.removeLast();
         return parts;
@@ -40,7 +40,7 @@ QStringList decodeLines(const QByteArray& joined, qsizetype count) {
     lines.reserve(count);
     const QList<QByteArray> raw = joined.split(kCr);
     for (qsizetype i = 0; i < count; ++i) {
-        QString text = Codec936::decode(raw.at(i) + kCr);
+        QString text = QtCodec936::decode(raw.at(i) + kCr);
         if (text.endsWith(QLatin1Char(kCr)))
             text.chop(1);
         lines.append(text);
@@ -203,7 +203,7 @@ QByteArray ListFile::ListBytes(const KeywordList& list) {
         text += list.at(i) + lineEnd;
     // Code page 936 keeps no state between characters, so one conversion of the whole text
     // gives the same bytes as one per line.
-    return Codec936::encode(text);
+    return QtCodec936::encode(text);
 }
 
 bool ListFile::OutputList(const QString& path, const KeywordList& list, Links links) {

@@ -1,6 +1,6 @@
 #include "password/PassTransform.h"
 
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 #include "password/BasicRandom.h"
 
 #include <limits>
@@ -36,9 +36,9 @@ std::optional<int> PassTransform::ansiCode(QChar c) {
     if (c.isSurrogate())
         return std::nullopt;
     const QString one(c);
-    const QByteArray bytes = Codec936::encode(one);
+    const QByteArray bytes = QtCodec936::encode(one);
     // A character without a form comes back as "?", which does not decode to itself.
-    if (bytes.size() != 1 || Codec936::decode(bytes) != one)
+    if (bytes.size() != 1 || QtCodec936::decode(bytes) != one)
         return std::nullopt;
     return static_cast<unsigned char>(bytes[0]);
 }

@@ -1,6 +1,6 @@
 #include "patrol/WindowSearch.h"
 
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 
 namespace {
 // What the platform's ANSI buffers hold: 80 bytes for the title, 255 for the class name,
@@ -21,7 +21,7 @@ QString asAnsiBuffer(QString text, qsizetype maxBytes) {
         bound += c.unicode() < 0x80 ? 1 : 2;
     if (bound <= maxBytes)
         return text;
-    return Codec936::cutToBytes(text, maxBytes);
+    return QtCodec936::cutToBytes(text, maxBytes);
 }
 } // namespace
 

@@ -1,6 +1,6 @@
 #include "registry/CReg.h"
 
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 
 #include <QLocale>
 #include <QVariantList>
@@ -20,7 +20,7 @@ bool isTextType(qint32 type) {
 }
 
 QByteArray ansi(const QString& text) {
-    return Codec936::encode(text);
+    return QtCodec936::encode(text);
 }
 
 // The text before the first NUL of a buffer.
@@ -188,7 +188,7 @@ bool CReg::GetDefaultValue(Reg::Handle hKey, const QString& SubKey, QString& Val
     size = static_cast<qint32>(buffer.size());
     if (m_api.RegQueryValueA(hKey, sub.constData(), buffer.data(), &size) != Reg::ErrorSuccess)
         return false;
-    Value = Codec936::decode(untilNul(buffer.constData(), qBound(0, size, int(buffer.size()))));
+    Value = QtCodec936::decode(untilNul(buffer.constData(), qBound(0, size, int(buffer.size()))));
     return true;
 }
 
@@ -247,7 +247,7 @@ bool CReg::GetValueByIndex(Reg::Handle hKey, qint32 Index, QString& Name, QByteA
     }
     if (rc != Reg::ErrorSuccess)
         return false;
-    Name = Codec936::decode(nameBuffer.left(qMin<quint32>(nameCap, kNameBuffer - 1)));
+    Name = QtCodec936::decode(nameBuffer.left(qMin<quint32>(nameCap, kNameBuffer - 1)));
     Value.resize(qMin<qsizetype>(size, Value.size()));
     vType = static_cast<qint32>(type);
     return true;
@@ -260,7 +260,7 @@ bool CReg::GetSubkeyByIndex(Reg::Handle hKey, qint32 Index, QString& KeyName) {
     if (m_api.RegEnumKeyA(hKey, static_cast<quint32>(Index), buffer.data(), kNameBuffer) !=
         Reg::ErrorSuccess)
         return false;
-    KeyName = Codec936::decode(untilNul(buffer.constData(), buffer.size()));
+    KeyName = QtCodec936::decode(untilNul(buffer.constData(), buffer.size()));
     return true;
 }
 
@@ -280,7 +280,7 @@ bool CReg::SetValue(Reg::Handle hKey, const QString& ValueName, qint32 vType, co
         const std::optional<QString> text = toText(Value);
         // Text the code page cannot hold would be stored with "?" in its place: a command
         // naming no file, a path that is not the program's. Nothing is better than that.
-        if (!text || !Codec936::canEncode(*text))
+        if (!text || !QtCodec936::canEncode(*text))
             return false;
         data = ansi(*text);
         data.append('\0');
@@ -308,7 +308,7 @@ bool CReg::SetValue(Reg::Handle hKey, const QString& ValueName, qint32 vType, co
         // Links and unknown types are never written; saying so is the honest answer.
         return false;
     }
-    if (!Codec936::canEncode(ValueName))
+    if (!QtCodec936::canEncode(ValueName))
         return false;
     return m_api.RegSetValueExA(hKey, ansi(ValueName).constData(), static_cast<quint32>(vType),
                                 reinterpret_cast<const quint8*>(data.constData()),
@@ -411,7 +411,7 @@ bool CReg::CreatKey(Reg::Handle hKey, const QString& SubKey, Reg::Handle& Result
 }
 
 QString CReg::BytesToString(const QByteArray& bytes) {
-    return Codec936::decode(bytes);
+    return QtCodec936::decode(bytes);
 }
 
 bool CReg::BytesToLong(const QByteArray& bytes, qint32& number) {

@@ -1,7 +1,7 @@
 #include "app/frmMain.h"
 #include "about/frmAbout.h"
 #include "app/Twips.h"
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 #include "platform/fake/FakeWindowSystem.h"
 #include "platform/fake/ScriptedPrompts.h"
 #include "registry/AutoRun.h"
@@ -38,9 +38,9 @@ const QString kExitQuestion = QStringLiteral("你确定要退出吗？");
 const QString kShortQuestion = QStringLiteral("关键字很短，你确定要添加吗?");
 
 QByteArray storeBytes(const QStringList& keywords) {
-    QByteArray bytes = Codec936::encode(QStringLiteral("[墨枫哨兵1.00]")) + "\r\n";
+    QByteArray bytes = QtCodec936::encode(QStringLiteral("[墨枫哨兵1.00]")) + "\r\n";
     for (const QString& k : keywords)
-        bytes += Codec936::encode(k) + "\r\n";
+        bytes += QtCodec936::encode(k) + "\r\n";
     return bytes;
 }
 
@@ -235,7 +235,7 @@ TEST_F(FrmMain, LoadReadsTheStoreBesideTheExecutable) {
 
 // A store that cannot be read is not lost at the next save: it is kept beside as .bak.
 TEST_F(FrmMain, UnreadableStoreIsKeptAsideBeforeItIsFirstOverwritten) {
-    const QByteArray newer = Codec936::encode(QStringLiteral("[墨枫哨兵2.00]\r\n新的\r\n"));
+    const QByteArray newer = QtCodec936::encode(QStringLiteral("[墨枫哨兵2.00]\r\n新的\r\n"));
     ASSERT_TRUE(writeFile(store(), newer));
     auto w = make();
     EXPECT_EQ(messageTexts(prompts),

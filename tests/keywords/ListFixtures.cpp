@@ -1,11 +1,11 @@
 #include "ListFixtures.h"
 
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 
 #include <QFile>
 
 QByteArray ListFixtures::gbk(const char* utf8) {
-    return Codec936::encode(QString::fromUtf8(utf8));
+    return QtCodec936::encode(QString::fromUtf8(utf8));
 }
 
 QByteArray ListFixtures::header() {
@@ -15,7 +15,7 @@ QByteArray ListFixtures::header() {
 QByteArray ListFixtures::file(const QStringList& lines) {
     QByteArray bytes = header() + "\r\n";
     for (const QString& line : lines)
-        bytes += Codec936::encode(line) + "\r\n";
+        bytes += QtCodec936::encode(line) + "\r\n";
     return bytes;
 }
 

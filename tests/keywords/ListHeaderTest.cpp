@@ -1,6 +1,6 @@
 #include "keywords/ListHeader.h"
 
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@ namespace {
 TEST(ListHeader, LineAndPrefix) {
     EXPECT_EQ(ListHeader::line(), QString::fromUtf8("[墨枫哨兵1.00]"));
     EXPECT_EQ(ListHeader::line().size(), 10);
-    EXPECT_EQ(Codec936::encode(ListHeader::line()).size(), 14);
+    EXPECT_EQ(QtCodec936::encode(ListHeader::line()).size(), 14);
     EXPECT_EQ(ListHeader::prefix(), QString::fromUtf8("[墨枫哨兵"));
 }
 

@@ -1,6 +1,6 @@
 #include "registry/AutoRun.h"
 
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 #include "platform/xdg/XdgRegistry.h"
 #include "registry/CReg.h"
 #include "registry/DesktopEntryReader.h"
@@ -25,7 +25,7 @@ const AppInfo kApp(kDir, QStringLiteral("sentinel"));
 
 // Text as this program stores it: code page 936 and one NUL.
 QByteArray ansiz(const QString& text) {
-    return Codec936::encode(text) + '\0';
+    return QtCodec936::encode(text) + '\0';
 }
 QByteArray ansiz(const char* utf8) {
     return ansiz(QString::fromUtf8(utf8));
@@ -40,7 +40,7 @@ struct Entry {
 
 // A registry with the machine's run key, and %APPDIR% naming the program's folder.
 void prepare(FakeRegistry& fake, const std::optional<Entry>& entry, bool runKey = true) {
-    fake.environment["APPDIR"] = Codec936::encode(kDir);
+    fake.environment["APPDIR"] = QtCodec936::encode(kDir);
     if (runKey) {
         fake.putKey(Reg::HkeyLocalMachine, kRun);
         fake.putKey(Reg::HkeyCurrentUser, kRun);

@@ -1,6 +1,6 @@
 #include "platform/xdg/XdgRegistry.h"
 
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 #include "registry/CReg.h"
 #include "registry/DesktopEntryReader.h"
 #include "registry/RegistryFiles.h"
@@ -143,8 +143,8 @@ TEST(XdgRegistry, ValuesSurviveANewProcessWithTypesAndBytesExact) {
     const QByteArray gbkName("\xc4\xab\xb7\xe3"); // 墨枫
     // Names with every character the file form escapes, and a double-byte character
     // whose second byte is "\" (0x5C), which must not split the key path.
-    const QString trailKey = Codec936::decode(QByteArray("\x95\x5c", 2));
-    ASSERT_EQ(Codec936::encode(trailKey), QByteArray("\x95\x5c", 2));
+    const QString trailKey = QtCodec936::decode(QByteArray("\x95\x5c", 2));
+    ASSERT_EQ(QtCodec936::encode(trailKey), QByteArray("\x95\x5c", 2));
     const QString path = QStringLiteral("Software\\Odd [%] \"key\"\\") + trailKey + "x";
     const struct {
         QString name;
@@ -153,7 +153,7 @@ TEST(XdgRegistry, ValuesSurviveANewProcessWithTypesAndBytesExact) {
     } values[] = {
         {"binary", 3, allBytes()},
         {"text", 1, QByteArray("abc\0", 4)},
-        {Codec936::decode(gbkName), 1, gbkName + '\0'},
+        {QtCodec936::decode(gbkName), 1, gbkName + '\0'},
         {"no terminator", 1, "abc"},
         {"dword", 4, QByteArray("\x0c\0\0\0", 4)},
         {"unknown type", 0xdeadbeef, "\x01"},
@@ -257,14 +257,14 @@ TEST(XdgRegistry, HandlesPathsAndProtectedKeysFailInTheOrdinaryWay) {
 
     // Roots and the run keys stay; a key with sub-keys is not deleted by one call.
     EXPECT_EQ(registry.RegDeleteKeyA(Reg::HkeyCurrentUser, ""), Reg::ErrorAccessDenied);
-    EXPECT_EQ(registry.RegDeleteKeyA(Reg::HkeyLocalMachine, Codec936::encode(kRun).constData()),
+    EXPECT_EQ(registry.RegDeleteKeyA(Reg::HkeyLocalMachine, QtCodec936::encode(kRun).constData()),
               Reg::ErrorAccessDenied);
     EXPECT_EQ(registry.RegDeleteKeyA(parent, ""), Reg::ErrorAccessDenied);
     registry.RegCloseKey(parent);
 
     // The run keys exist before anything was written.
     Reg::Handle run = 0;
-    EXPECT_EQ(registry.RegOpenKeyA(Reg::HkeyLocalMachine, Codec936::encode(kRun).constData(), &run),
+    EXPECT_EQ(registry.RegOpenKeyA(Reg::HkeyLocalMachine, QtCodec936::encode(kRun).constData(), &run),
               0);
     registry.RegCloseKey(run);
 }
@@ -428,7 +428,7 @@ TEST(XdgRegistry, AnAutostartFolderThatCannotBeMadeRefusesTheChange) {
                              {env.configDir() + "/m.reg", folder, true});
         Reg::Handle run = 0;
         ASSERT_EQ(
-            registry.RegOpenKeyA(Reg::HkeyLocalMachine, Codec936::encode(kRun).constData(), &run),
+            registry.RegOpenKeyA(Reg::HkeyLocalMachine, QtCodec936::encode(kRun).constData(), &run),
             0);
         const QByteArray cmd("/bin/true\0", 10);
         EXPECT_EQ(registry.RegSetValueExA(run, "x", 1,

@@ -1,6 +1,6 @@
 #include "platform/local/WakeUpClient.h"
 
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 #include "platform/local/RuntimeFolder.h"
 #include "platform/local/WakeUpServer.h"
 
@@ -18,7 +18,7 @@ bool WakeUpClient::send(const QString& address, const QString& text, const QStri
     socket.connectToServer(WakeUpServer::socketPath(dir, id));
     if (!socket.waitForConnected(5000))
         return false;
-    socket.write(Codec936::encode(text) + QByteArray(1, '\0'));
+    socket.write(QtCodec936::encode(text) + QByteArray(1, '\0'));
     if (!socket.waitForBytesWritten(5000))
         return false;
     // No time limit: the running instance answers after its handling, which may be a

@@ -1,6 +1,6 @@
 #include "platform/local/WakeUpServer.h"
 
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 #include "platform/local/RuntimeFolder.h"
 
 #include <QDir>
@@ -94,7 +94,7 @@ void WakeUpServer::onReadyRead(QLocalSocket* socket) {
         return;
     }
     socket->setProperty("handled", true);
-    const QString text = Codec936::decode(message.left(nul));
+    const QString text = QtCodec936::decode(message.left(nul));
     // The socket may go while the handler runs its own event loop (a login dialog).
     QPointer<QLocalSocket> guard(socket);
     if (auto* idle = socket->findChild<QTimer*>())

@@ -4,7 +4,7 @@
 #include "platform/qt/QtSettingsOff.h"
 
 #include "common/AppInfo.h"
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -112,7 +112,7 @@ QString choosePath(QFileDialog& dialog, const FileDialogOptions& options) {
         const QString path = dialog.selectedFiles().first();
         // The caller's buffer holds maxFile bytes with the terminating NUL; a longer path
         // could only come back cut, so the user picks another one.
-        if (options.maxFile <= 0 || Codec936::byteLength(path) + 1 <= options.maxFile)
+        if (options.maxFile <= 0 || QtCodec936::byteLength(path) + 1 <= options.maxFile)
             return path;
         QMessageBox tooLong(
             QMessageBox::Warning, options.title,

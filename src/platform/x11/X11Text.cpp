@@ -1,6 +1,6 @@
 #include "platform/x11/X11Text.h"
 
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 
 #include <algorithm>
 
@@ -239,7 +239,7 @@ QString X11Text::ansi(const QString& text, qsizetype maxBytes) {
         std::all_of(cut.begin(), cut.end(), [](QChar c) { return c.unicode() < 0x80; }))
         return cut;
     const QByteArray bytes = m_encoder.encode(cut);
-    return m_decoder.decode(Codec936::cutBytes(bytes, maxBytes));
+    return m_decoder.decode(QtCodec936::cutBytes(bytes, maxBytes));
 }
 
 QString X11Text::ansiTitle(const QString& text) {

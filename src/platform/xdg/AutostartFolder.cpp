@@ -1,6 +1,6 @@
 #include "platform/xdg/AutostartFolder.h"
 
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 #include "platform/RegistryApi.h"
 #include "platform/xdg/RegistryNames.h"
 
@@ -71,8 +71,8 @@ bool AutostartFolder::holds(const QByteArray& name, quint32 type) {
         return false;
     if (name.isEmpty() || name.contains('\0'))
         return false;
-    const QString text = Codec936::decode(name);
-    if (Codec936::encode(text) != name)
+    const QString text = QtCodec936::decode(name);
+    if (QtCodec936::encode(text) != name)
         return false;
     if (text == QLatin1String(".") || text == QLatin1String("..") ||
         text.contains(QLatin1Char('/')))
@@ -113,7 +113,7 @@ std::optional<AutostartFolder::Entry> AutostartFolder::read(const QString& fileP
     // Another program's entry: its command as written in Exec.
     const QString exec = DesktopExec::unescapeValue(QString::fromUtf8(keyValue(keys, "Exec")));
     entry.type = Reg::TypeSz;
-    entry.data = Codec936::encode(exec) + '\0';
+    entry.data = QtCodec936::encode(exec) + '\0';
     return entry;
 }
 
@@ -129,7 +129,7 @@ std::vector<AutostartFolder::Entry> AutostartFolder::entries() const {
     for (const QString& fileName : files) {
         if (!fileName.endsWith(kSuffix) || fileName.size() == kSuffix.size())
             continue;
-        const QByteArray name = Codec936::encode(fileName.chopped(kSuffix.size()));
+        const QByteArray name = QtCodec936::encode(fileName.chopped(kSuffix.size()));
         if (auto entry = read(dir.filePath(fileName), name))
             out.push_back(std::move(*entry));
     }
@@ -149,7 +149,7 @@ QByteArray AutostartFolder::contents(const QByteArray& name, quint32 type, const
     const QString exec = DesktopExec::fromCommandLine(command, m_isFile);
     QString text = QStringLiteral("[Desktop Entry]\n"
                                   "Type=Application\n");
-    text += QStringLiteral("Name=") + DesktopExec::escapeValue(Codec936::decode(name)) + '\n';
+    text += QStringLiteral("Name=") + DesktopExec::escapeValue(QtCodec936::decode(name)) + '\n';
     text += QStringLiteral("Exec=") + exec + '\n';
     text += QStringLiteral("Terminal=false\n");
     // An entry with nothing to run is kept as a value but never started.
@@ -173,7 +173,7 @@ qint32 AutostartFolder::write(const QByteArray& name, quint32 type, const QByteA
     if (!existed)
         ::chmod(QFile::encodeName(m_dir).constData(), 0755);
     const QString path = existingPath.isEmpty()
-                             ? m_dir + QLatin1Char('/') + Codec936::decode(name) + kSuffix
+                             ? m_dir + QLatin1Char('/') + QtCodec936::decode(name) + kSuffix
                              : existingPath;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))

@@ -1,6 +1,6 @@
 #include "platform/xdg/RegistryNames.h"
 
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 
 namespace {
 bool isLeadByte(unsigned char b) {
@@ -9,8 +9,8 @@ bool isLeadByte(unsigned char b) {
 } // namespace
 
 QString RegistryNames::fold(const QByteArray& name) {
-    const QString text = Codec936::decode(name);
-    if (Codec936::encode(text) == name)
+    const QString text = QtCodec936::decode(name);
+    if (QtCodec936::encode(text) == name)
         return QLatin1Char('t') + text.toUpper();
     return QLatin1Char('b') + QString::fromLatin1(name.toHex());
 }

@@ -1,6 +1,6 @@
 #include "platform/xdg/XdgRegistry.h"
 
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 #include "platform/xdg/RegistryNames.h"
 #include "platform/xdg/XdgPaths.h"
 
@@ -194,11 +194,11 @@ XdgRegistry::findValue(int root, RegistryHive::Key& key, bool run, const QByteAr
 QString XdgRegistry::command(quint32 type, const QByteArray& data) {
     const QByteArray text(data.constData(), qstrnlen(data.constData(), data.size()));
     if (type != Reg::TypeExpandSz)
-        return Codec936::decode(text);
+        return QtCodec936::decode(text);
     const quint32 need = ExpandEnvironmentStringsA(text.constData(), nullptr, 0);
     QByteArray expanded(static_cast<qsizetype>(need), '\0');
     ExpandEnvironmentStringsA(text.constData(), expanded.data(), need);
-    return Codec936::decode(QByteArray(expanded.constData()));
+    return QtCodec936::decode(QByteArray(expanded.constData()));
 }
 
 Reg::Handle XdgRegistry::newHandle(int root, QList<QByteArray> path) {
@@ -511,9 +511,9 @@ quint32 XdgRegistry::ExpandEnvironmentStringsA(const char* lpSrc, char* lpDst, q
             break;
         }
         const QByteArray name = src.mid(i + 1, close - i - 1);
-        const QByteArray local = QFile::encodeName(Codec936::decode(name));
+        const QByteArray local = QFile::encodeName(QtCodec936::decode(name));
         if (!name.isEmpty() && !name.contains('=') && qEnvironmentVariableIsSet(local)) {
-            out += Codec936::encode(QString::fromLocal8Bit(qgetenv(local.constData())));
+            out += QtCodec936::encode(QString::fromLocal8Bit(qgetenv(local.constData())));
             i = close + 1;
         } else {
             // Not a variable: kept as written, and its closing "%" may open the next one.

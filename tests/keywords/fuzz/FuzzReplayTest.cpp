@@ -1,6 +1,6 @@
 #include "ListFileFuzzCheck.h"
 
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,9 +34,9 @@ TEST(ListFileFuzzReplay, SeedCorpus) {
 // repeats: headers, line ends, lone LFs, double-byte leads, blanks and repeats.
 TEST(ListFileFuzzReplay, GeneratedInputs) {
     const QList<QByteArray> pieces = {
-        Codec936::encode(QString::fromUtf8("[墨枫哨兵1.00]")),
-        Codec936::encode(QString::fromUtf8("[墨枫哨兵")),
-        Codec936::encode(QString::fromUtf8("墨枫")),
+        QtCodec936::encode(QString::fromUtf8("[墨枫哨兵1.00]")),
+        QtCodec936::encode(QString::fromUtf8("[墨枫哨兵")),
+        QtCodec936::encode(QString::fromUtf8("墨枫")),
         "\r\n",
         "\r",
         "\n",

@@ -1,6 +1,6 @@
 #include "ListFileFuzzCheck.h"
 
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 #include "keywords/ListFile.h"
 #include "keywords/PlainKeywordList.h"
 #include "platform/fake/ScriptedPrompts.h"
@@ -65,7 +65,7 @@ bool ListFileFuzzCheck::run(const std::uint8_t* data, std::size_t size, QString*
     if (result == ListFile::ReadResult::Ok) {
         bool encodable = true;
         for (const QString& entry : list.entries())
-            encodable = encodable && Codec936::canEncode(entry);
+            encodable = encodable && QtCodec936::canEncode(entry);
         if (encodable) {
             PlainKeywordList again;
             ScriptedPrompts quiet;

@@ -1,7 +1,7 @@
 #include "platform/x11/X11DisplayFixture.h"
 
 #include "common/AppInfo.h"
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 #include "keywords/PlainKeywordList.h"
 #include "patrol/PatrolPass.h"
 #include "patrol/WindowSearch.h"
@@ -287,7 +287,7 @@ TEST_P(X11PatrolTest, XtermInAGbkLocaleIsClosedByAChineseKeyword) {
     ASSERT_EQ(localedef.exitCode(), 0);
     const std::vector<std::string> gbkLocale = {"LOCPATH=" + localeDir, "LC_ALL=zh_CN.GBK"};
     const auto gbk = [](const char* utf8) {
-        return Codec936::encode(QString::fromUtf8(utf8)).toStdString();
+        return QtCodec936::encode(QString::fromUtf8(utf8)).toStdString();
     };
     ChildProcess xtermKey, xtermCalm;
     ASSERT_TRUE(xtermKey.start({"xterm", "-T", gbk("色情 xterm"), "-e", "sleep", "600"}, gbkLocale,

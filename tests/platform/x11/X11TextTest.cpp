@@ -1,6 +1,6 @@
 #include "platform/x11/X11Text.h"
 
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 
 #include <gtest/gtest.h>
 
@@ -55,7 +55,7 @@ std::vector<TitleCase> titleCases() {
         {"compound text, ASCII", "plain", Encoding::CompoundText, "plain"},
         {"compound text, Latin-1 right half", bytes("caf\xe9", 4), Encoding::CompoundText,
          QString::fromUtf8("café")},
-        {"compound text, GB 2312 right half", "\x1b$)A" + Codec936::encode("中文") + " ok",
+        {"compound text, GB 2312 right half", "\x1b$)A" + QtCodec936::encode("中文") + " ok",
          Encoding::CompoundText, QString::fromUtf8("中文 ok")},
         {"compound text, GB 2312 left half", bytes("\x1b$(AVP\x1b(Bx", 10), Encoding::CompoundText,
          QString::fromUtf8("中x")},
@@ -117,7 +117,7 @@ TEST(X11Text, TitlesAsTheAnsiInterfaceGivesThem) {
         SCOPED_TRACE(c.name);
         const QString title = text.ansiTitle(text.decode(c.value, c.encoding));
         EXPECT_EQ(title, c.title);
-        EXPECT_LE(Codec936::byteLength(title), X11Text::kTitleBytes);
+        EXPECT_LE(QtCodec936::byteLength(title), X11Text::kTitleBytes);
     }
 }
 

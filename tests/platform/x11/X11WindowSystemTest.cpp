@@ -1,6 +1,6 @@
 #include "platform/x11/X11DisplayFixture.h"
 
-#include "common/Codec936.h"
+#include "platform/qt/QtCodec936.h"
 #include "support/ChildProcess.h"
 
 #include <xcb/xcb.h>
@@ -40,7 +40,7 @@ std::vector<RecordCase> recordCases() {
     std::string fiftyChinese;
     for (int i = 0; i < 50; ++i)
         fiftyChinese += chinese;
-    const QByteArray ct = "\x1b$)A" + Codec936::encode(QString::fromUtf8("中文")) + " ok";
+    const QByteArray ct = "\x1b$)A" + QtCodec936::encode(QString::fromUtf8("中文")) + " ok";
     return {
         {"plain",
          {"name=普通窗口 plain", "class=plainInst,PlainClass"},
