@@ -71,6 +71,203 @@ void appendRow(const quint32* st, Row& row) {
         if (const quint32 t = st[kHeader + k])
             row.emplace_back(st[1] + k, t);
 }
+
+// Breadth-first trie over the sorted words. A state that ends a word gets no children: a
+// title that contains a longer word starting with it contains the word itself.
+struct Trie {
+    std::vector<quint32> edgeBegin; // the edges out of state s: [edgeBegin[s], edgeBegin[s + 1])
+    std::vector<quint32> parent;
+    std::vector<Edge> edges; // the edge into state s is edges[s - 1]
+    std::vector<bool> terminal;
+
+    quint32 states() const { return static_cast<quint32>(parent.size()); }
+    Row::const_iterator firstEdge(quint32 s) const { return edges.cbegin() + edgeBegin[s]; }
+    Row::const_iterator lastEdge(quint32 s) const { return edges.cbegin() + edgeBegin[s + 1]; }
+};
+
+// A state still to be expanded: it stands for a prefix shared by the words [lo, hi) of
+// length at least depth.
+struct Pending {
+    quint32 lo, hi, depth;
+};
+
+// Gives state s a child for each code unit that follows its prefix in its words.
+void addChildren(const std::vector<std::u16string_view>& words, const std::vector<quint32>& symbol,
+                 quint32 s, std::vector<Pending>& queue, Trie& trie) {
+    const Pending p = queue[s];
+    quint32 i = p.lo;
+    while (i < p.hi) {
+        const char16_t c = words[i][p.depth];
+        quint32 j = i + 1;
+        while (j < p.hi && words[j][p.depth] == c)
+            ++j;
+        trie.edges.emplace_back(symbol[c], static_cast<quint32>(queue.size()));
+        queue.push_back({i, j, p.depth + 1});
+        trie.parent.push_back(s);
+        i = j;
+    }
+}
+
+Trie buildTrie(const std::vector<std::u16string_view>& words, const std::vector<quint32>& symbol) {
+    std::size_t units = 1;
+    for (const auto& w : words)
+        units += w.size();
+    std::vector<Pending> queue;
+    Trie trie;
+    queue.reserve(units);
+    trie.edgeBegin.reserve(units + 1);
+    trie.parent.reserve(units);
+    trie.edges.reserve(units);
+    trie.terminal.reserve(units);
+    queue.push_back({0, static_cast<quint32>(words.size()), 0});
+    trie.parent.push_back(0);
+    for (quint32 s = 0; s < queue.size(); ++s) {
+        trie.edgeBegin.push_back(static_cast<quint32>(trie.edges.size()));
+        trie.terminal.push_back(words[queue[s].lo].size() == queue[s].depth);
+        if (!trie.terminal.back())
+            addChildren(words, symbol, s, queue, trie);
+    }
+    trie.edgeBegin.push_back(static_cast<quint32>(trie.edges.size()));
+    return trie;
+}
+
+// symbol -> the root's successor, as a state index (0: the root itself).
+std::vector<quint32> rootSuccessors(const Trie& trie, quint32 symbols) {
+    std::vector<quint32> next(symbols + 1, 0);
+    for (auto e = trie.firstEdge(0); e != trie.lastEdge(0); ++e)
+        next[e->first] = e->second;
+    return next;
+}
+
+// What the layout sweep learns of each state, by state index.
+struct Layout {
+    explicit Layout(quint32 states)
+        : fail(states, 0), offset(states, 0), accepting(states, false), complete(states, false) {}
+
+    std::vector<quint32> fail, offset;
+    std::vector<bool> accepting, complete;
+};
+
+// The failure link of state s, and whether it accepts: when its prefix is a word, or
+// contains one, that is when its failure state or its parent accepts. Its parent and
+// failure state are laid out already.
+void linkState(const quint32* table, const quint32* rootNext, const Trie& trie, Layout& layout,
+               quint32 s) {
+    const quint32 p = trie.parent[s];
+    if (layout.accepting[p]) {
+        // Never entered: the search ends at its parent.
+        layout.accepting[s] = true;
+        return;
+    }
+    if (p != 0)
+        layout.fail[s] =
+            transition(table, rootNext, layout.offset[layout.fail[p]], trie.edges[s - 1].first);
+    layout.accepting[s] = trie.terminal[s] || layout.accepting[layout.fail[s]];
+}
+
+// The inherited row with the state's own edges laid over it. Both are sorted by symbol;
+// the state's own edge wins over the inherited one.
+void overlayRow(const quint32* inherited, Row::const_iterator first, Row::const_iterator last,
+                Row& merged) {
+    merged.clear();
+    appendRow(inherited, merged);
+    const auto inheritedCount = merged.size();
+    merged.insert(merged.end(), first, last);
+    std::inplace_merge(merged.begin(), merged.begin() + inheritedCount, merged.end(),
+                       [](const Edge& x, const Edge& y) { return x.first < y.first; });
+    // Of two equal symbols the own edge comes second: keep it, drop the other.
+    auto out = merged.begin();
+    for (auto in = merged.begin(); in != merged.end(); ++in) {
+        if (in + 1 != merged.end() && (in + 1)->first == in->first)
+            continue;
+        *out++ = *in;
+    }
+    merged.erase(out, merged.end());
+}
+
+// Appends a state's header and its row, dense or sparse, whichever its symbols suit.
+void appendState(std::vector<quint32>& table, quint32 head, Row::const_iterator first,
+                 Row::const_iterator last) {
+    if (first == last) {
+        table.insert(table.end(), {head, 0, 0});
+    } else if (denseRow(first, last)) {
+        const quint32 lo = first->first;
+        const quint32 n = (last - 1)->first - lo + 1;
+        table.insert(table.end(), {head, lo, n});
+        const std::size_t row = table.size();
+        table.resize(row + n, 0);
+        for (auto e = first; e != last; ++e)
+            table[row + e->first - lo] = e->second;
+    } else {
+        const auto n = static_cast<quint32>(last - first);
+        table.insert(table.end(), {head | kSparse, 0, n});
+        for (auto e = first; e != last; ++e)
+            table.push_back(e->first);
+        for (auto e = first; e != last; ++e)
+            table.push_back(e->second);
+    }
+}
+
+// One sweep, parents before children, lays every state out in the table with its failure
+// link and row; targets stay state indices until all offsets are known. A state whose
+// failure state is complete inherits that state's row under its own edges and is complete
+// itself, while the budget of row entries lasts. Returns how many states got complete.
+qsizetype layOutStates(const Trie& trie, const std::vector<quint32>& rootNext, std::size_t budget,
+                       std::vector<quint32>& table, Layout& layout) {
+    table.insert(table.end(), {kComplete, 0, 0}); // the root: every transition its own
+    layout.complete[0] = true;
+    qsizetype completeStates = 0;
+    std::size_t used = 0;
+    Row merged;
+    for (quint32 s = 1; s < trie.states(); ++s) {
+        layout.offset[s] = static_cast<quint32>(table.size());
+        linkState(table.data(), rootNext.data(), trie, layout, s);
+        if (layout.accepting[s]) {
+            // Entering it ends the search, so nothing ever leaves it.
+            table.insert(table.end(), {kComplete, 0, 0});
+            continue;
+        }
+        const quint32 f = layout.fail[s];
+        auto first = trie.firstEdge(s);
+        auto last = trie.lastEdge(s);
+        quint32 head = layout.offset[f];
+        if (layout.complete[f]) {
+            overlayRow(table.data() + layout.offset[f], first, last, merged);
+            if (used + rowCost(merged.cbegin(), merged.cend()) <= budget) {
+                first = merged.cbegin();
+                last = merged.cend();
+                layout.complete[s] = true;
+                head |= kComplete;
+                ++completeStates;
+            }
+        }
+        used += rowCost(first, last);
+        appendState(table, head, first, last);
+    }
+    return completeStates;
+}
+
+// Names the targets by their offsets, marking the accepting ones.
+void nameTargets(const Layout& layout, std::vector<quint32>& table,
+                 std::vector<quint32>& rootNext) {
+    auto target = [&](quint32& t) {
+        if (t)
+            t = layout.offset[t] | (layout.accepting[t] ? kAccepting : 0);
+    };
+    for (const quint32 at : layout.offset) {
+        quint32* st = table.data() + at;
+        quint32* row = st + kHeader;
+        quint32* end = row + st[2];
+        if (st[0] & kSparse) {
+            row = end;
+            end = row + st[2];
+        }
+        for (; row != end; ++row)
+            target(*row);
+    }
+    for (quint32& t : rootNext)
+        target(t);
+}
 } // namespace
 
 KeywordMatcher::KeywordMatcher(const QStringList& keywords) {
@@ -146,150 +343,15 @@ void KeywordMatcher::build(const QStringList& keywords) {
 
 void KeywordMatcher::buildAutomaton(const std::vector<std::u16string_view>& words,
                                     quint32 symbols) {
-    std::size_t units = 1;
-    for (const auto& w : words)
-        units += w.size();
-
-    // Breadth-first trie over the sorted words: a state stands for a prefix shared by the
-    // words [lo, hi) of length at least depth. A state that ends a word gets no children:
-    // a title that contains a longer word starting with it contains the word itself.
-    struct Pending {
-        quint32 lo, hi, depth;
-    };
-    std::vector<Pending> queue;
-    std::vector<quint32> edgeBegin, parent;
-    std::vector<Edge> edges; // the edge into state s is edges[s - 1]
-    std::vector<bool> terminal;
-    queue.reserve(units);
-    edgeBegin.reserve(units + 1);
-    parent.reserve(units);
-    edges.reserve(units);
-    terminal.reserve(units);
-    queue.push_back({0, static_cast<quint32>(words.size()), 0});
-    parent.push_back(0);
-    for (std::size_t s = 0; s < queue.size(); ++s) {
-        const Pending p = queue[s];
-        edgeBegin.push_back(static_cast<quint32>(edges.size()));
-        terminal.push_back(words[p.lo].size() == p.depth);
-        if (terminal.back())
-            continue;
-        quint32 i = p.lo;
-        while (i < p.hi) {
-            const char16_t c = words[i][p.depth];
-            quint32 j = i + 1;
-            while (j < p.hi && words[j][p.depth] == c)
-                ++j;
-            edges.emplace_back(m_symbol[c], static_cast<quint32>(queue.size()));
-            queue.push_back({i, j, p.depth + 1});
-            parent.push_back(static_cast<quint32>(s));
-            i = j;
-        }
-    }
-    const auto states = static_cast<quint32>(queue.size());
-    edgeBegin.push_back(static_cast<quint32>(edges.size()));
-
-    m_rootNext.assign(symbols + 1, 0);
-    for (quint32 e = edgeBegin[0]; e < edgeBegin[1]; ++e)
-        m_rootNext[edges[e].first] = edges[e].second;
-
-    // One sweep, parents before children, lays every state out in the table with its
-    // failure link and row; targets stay state indices until all offsets are known. A state
-    // accepts when its prefix is a word, or contains one: its failure state or its parent
-    // accepts. A state whose failure state is complete inherits that state's row under its
-    // own edges and is complete itself, while the budget lasts.
-    std::vector<quint32> fail(states, 0), offset(states, 0);
-    std::vector<bool> accepting(states, false), complete(states, false);
-    m_table.clear();
-    m_table.reserve(kHeader * states + 2 * edges.size());
-    m_table.insert(m_table.end(), {kComplete, 0, 0}); // the root: every transition its own
-    complete[0] = true;
+    const Trie trie = buildTrie(words, m_symbol);
+    const quint32 states = trie.states();
+    m_rootNext = rootSuccessors(trie, symbols);
+    Layout layout(states);
     const std::size_t budget = m_tuning.rowEntriesBase + m_tuning.rowEntriesPerState * states;
-    std::size_t used = 0;
-    Row merged;
-    for (quint32 s = 1; s < states; ++s) {
-        const quint32 p = parent[s];
-        offset[s] = static_cast<quint32>(m_table.size());
-        if (accepting[p]) {
-            // Never entered: the search ends at its parent.
-            accepting[s] = true;
-        } else if (p != 0) {
-            fail[s] =
-                transition(m_table.data(), m_rootNext.data(), offset[fail[p]], edges[s - 1].first);
-        }
-        accepting[s] = accepting[s] || terminal[s] || accepting[fail[s]];
-        const quint32 f = fail[s];
-        if (accepting[s]) {
-            // Entering it ends the search, so nothing ever leaves it.
-            m_table.insert(m_table.end(), {kComplete, 0, 0});
-            continue;
-        }
-        auto first = edges.cbegin() + edgeBegin[s];
-        auto last = edges.cbegin() + edgeBegin[s + 1];
-        quint32 head = offset[f];
-        if (complete[f]) {
-            // Both sorted by symbol; the state's own edge wins over the inherited one.
-            merged.clear();
-            appendRow(m_table.data() + offset[f], merged);
-            const auto inherited = merged.size();
-            for (auto e = first; e != last; ++e)
-                merged.push_back(*e);
-            std::inplace_merge(merged.begin(), merged.begin() + inherited, merged.end(),
-                               [](const Edge& x, const Edge& y) { return x.first < y.first; });
-            // Of two equal symbols the own edge comes second: keep it, drop the other.
-            auto out = merged.begin();
-            for (auto in = merged.begin(); in != merged.end(); ++in) {
-                if (in + 1 != merged.end() && (in + 1)->first == in->first)
-                    continue;
-                *out++ = *in;
-            }
-            merged.erase(out, merged.end());
-            if (used + rowCost(merged.cbegin(), merged.cend()) <= budget) {
-                first = merged.cbegin();
-                last = merged.cend();
-                complete[s] = true;
-                head |= kComplete;
-                ++m_completeStates;
-            }
-        }
-        used += rowCost(first, last);
-        if (first == last) {
-            m_table.insert(m_table.end(), {head, 0, 0});
-        } else if (denseRow(first, last)) {
-            const quint32 lo = first->first;
-            const quint32 n = (last - 1)->first - lo + 1;
-            m_table.insert(m_table.end(), {head, lo, n});
-            const std::size_t row = m_table.size();
-            m_table.resize(row + n, 0);
-            for (auto e = first; e != last; ++e)
-                m_table[row + e->first - lo] = e->second;
-        } else {
-            const auto n = static_cast<quint32>(last - first);
-            m_table.insert(m_table.end(), {head | kSparse, 0, n});
-            for (auto e = first; e != last; ++e)
-                m_table.push_back(e->first);
-            for (auto e = first; e != last; ++e)
-                m_table.push_back(e->second);
-        }
-    }
-
-    // Name the targets by their offsets, marking the accepting ones.
-    auto target = [&](quint32& t) {
-        if (t)
-            t = offset[t] | (accepting[t] ? kAccepting : 0);
-    };
-    for (quint32 s = 0; s < states; ++s) {
-        quint32* st = m_table.data() + offset[s];
-        quint32* row = st + kHeader;
-        quint32* end = row + st[2];
-        if (st[0] & kSparse) {
-            row = end;
-            end = row + st[2];
-        }
-        for (; row != end; ++row)
-            target(*row);
-    }
-    for (quint32& t : m_rootNext)
-        target(t);
+    m_table.clear();
+    m_table.reserve(kHeader * states + 2 * trie.edges.size());
+    m_completeStates = layOutStates(trie, m_rootNext, budget, m_table, layout);
+    nameTargets(layout, m_table, m_rootNext);
     m_table.shrink_to_fit();
     m_stateCount = states;
 }

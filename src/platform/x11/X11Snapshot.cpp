@@ -588,86 +588,114 @@ RootFacts receiveRoot(xcb_connection_t* c, const RootAsk& asked) {
     return facts;
 }
 
-} // namespace
-
-X11Snapshot X11Snapshot::take(const Link& link) {
-    X11Snapshot s;
+// The manager's clients, read in the round of the manager check; nullopt, their requests
+// dropped, in the rare case that the manager named on the root is gone.
+std::optional<std::vector<Reading>> readManagedClients(const X11Snapshot::Link& link,
+                                                       xcb_window_t checkWindow,
+                                                       const std::vector<xcb_window_t>& clients) {
     xcb_connection_t* c = link.connection;
-    const RootFacts root = receiveRoot(c, askRoot(link));
-    const xcb_window_t checkWindow = root.checkWindow;
-    const Property& stacking = root.stacking;
-    const Property& list = root.list;
-    const std::vector<xcb_window_t>& rootChildren = root.children;
-
-    s.m_clients = frontToBack(clientsOf(stacking, list));
+    const xcb_get_property_cookie_t verifyCookie = askCheck(link, checkWindow);
+    std::vector<WindowRequests> requests;
+    requests.reserve(clients.size());
+    for (xcb_window_t w : clients)
+        requests.push_back(send(link, w, Ask::Essentials, false));
+    ServerPids pids(link, clients);
+    if (checkWindowOf(receive(c, verifyCookie)) != checkWindow) {
+        for (const WindowRequests& r : requests)
+            discard(c, r);
+        return std::nullopt;
+    }
     std::vector<Reading> readings;
-    if (checkWindow != XCB_WINDOW_NONE) {
-        const std::vector<xcb_window_t>& unique = s.m_clients;
-        // The manager check goes out with the clients' requests, which are dropped in the
-        // rare case that the manager named on the root is gone.
-        const xcb_get_property_cookie_t verifyCookie = askCheck(link, checkWindow);
-        std::vector<WindowRequests> requests;
-        requests.reserve(unique.size());
-        for (xcb_window_t w : unique)
-            requests.push_back(send(link, w, Ask::Essentials, false));
-        ServerPids pids(link, unique);
-        if (checkWindowOf(receive(c, verifyCookie)) == checkWindow) {
-            s.m_managerRunning = true;
-            readings.reserve(requests.size());
-            for (const WindowRequests& r : requests)
-                readings.push_back(collect(link, r, pids));
-        } else {
-            for (const WindowRequests& r : requests)
-                discard(c, r);
-        }
-    }
+    readings.reserve(requests.size());
+    for (const WindowRequests& r : requests)
+        readings.push_back(collect(link, r, pids));
+    return readings;
+}
 
-    if (!s.m_managerRunning) {
-        // No manager: the root's children, front to back, each once.
-        std::vector<Top> top(rootChildren.size());
-        for (size_t i = 0; i < rootChildren.size(); ++i)
-            top[i].frame = rootChildren[rootChildren.size() - 1 - i];
-        std::vector<WindowRequests> requests;
-        std::vector<xcb_query_tree_cookie_t> trees;
-        requests.reserve(top.size());
-        trees.reserve(top.size());
-        for (const Top& t : top) {
-            requests.push_back(send(link, t.frame, Ask::Essentials, true));
-            trees.push_back(xcb_query_tree(c, t.frame));
-        }
-        ServerPids framePids(link, rootChildren);
-        for (size_t i = 0; i < top.size(); ++i) {
-            top[i].reading = collect(link, requests[i], framePids);
-            top[i].level = children(c, trees[i]);
-            top[i].searching = !top[i].reading.facts.vanished && !top[i].reading.hasWmState &&
-                               !top[i].level.empty();
-        }
-        searchLevel(link, top, true);
-        searchLevel(link, top, false);
-        std::vector<std::optional<WindowRequests>> clientRequests(top.size());
-        std::vector<xcb_window_t> clients;
-        for (size_t i = 0; i < top.size(); ++i)
-            if (top[i].client != XCB_WINDOW_NONE) {
-                clientRequests[i] = send(link, top[i].client, Ask::Essentials, true);
-                clients.push_back(top[i].client);
-            }
-        ServerPids clientPids(link, clients);
-        readings.reserve(top.size());
-        for (size_t i = 0; i < top.size(); ++i) {
-            if (clientRequests[i])
-                top[i].reading = collect(link, *clientRequests[i], clientPids);
-            readings.push_back(top[i].reading);
-        }
+// The root's children, front to back, each read as a top-level window that may be a frame.
+std::vector<Top> readTops(const X11Snapshot::Link& link,
+                          const std::vector<xcb_window_t>& rootChildren) {
+    xcb_connection_t* c = link.connection;
+    std::vector<Top> top(rootChildren.size());
+    for (size_t i = 0; i < rootChildren.size(); ++i)
+        top[i].frame = rootChildren[rootChildren.size() - 1 - i];
+    std::vector<WindowRequests> requests;
+    std::vector<xcb_query_tree_cookie_t> trees;
+    requests.reserve(top.size());
+    trees.reserve(top.size());
+    for (const Top& t : top) {
+        requests.push_back(send(link, t.frame, Ask::Essentials, true));
+        trees.push_back(xcb_query_tree(c, t.frame));
     }
+    ServerPids pids(link, rootChildren);
+    for (size_t i = 0; i < top.size(); ++i) {
+        top[i].reading = collect(link, requests[i], pids);
+        top[i].level = children(c, trees[i]);
+        top[i].searching =
+            !top[i].reading.facts.vanished && !top[i].reading.hasWmState && !top[i].level.empty();
+    }
+    return top;
+}
 
+// The clients the search found beneath frames take the frames' places.
+void readFoundClients(const X11Snapshot::Link& link, std::vector<Top>& top) {
+    std::vector<std::optional<WindowRequests>> requests(top.size());
+    std::vector<xcb_window_t> clients;
+    for (size_t i = 0; i < top.size(); ++i)
+        if (top[i].client != XCB_WINDOW_NONE) {
+            requests[i] = send(link, top[i].client, Ask::Essentials, true);
+            clients.push_back(top[i].client);
+        }
+    ServerPids pids(link, clients);
+    for (size_t i = 0; i < top.size(); ++i)
+        if (requests[i])
+            top[i].reading = collect(link, *requests[i], pids);
+}
+
+// No manager: the root's children, front to back, each once, a frame replaced by the client
+// found beneath it.
+std::vector<Reading> readRootChildren(const X11Snapshot::Link& link,
+                                      const std::vector<xcb_window_t>& rootChildren) {
+    std::vector<Top> top = readTops(link, rootChildren);
+    searchLevel(link, top, true);
+    searchLevel(link, top, false);
+    readFoundClients(link, top);
+    std::vector<Reading> readings;
+    readings.reserve(top.size());
+    for (Top& t : top)
+        readings.push_back(std::move(t.reading));
+    return readings;
+}
+
+// The round for the stand-ins, then each window's facts under the visibility rule that
+// holds.
+std::vector<X11WindowFacts> finishReadings(const X11Snapshot::Link& link,
+                                           std::vector<Reading>& readings, bool managerRunning) {
     std::vector<Reading*> pending;
     pending.reserve(readings.size());
     for (Reading& r : readings)
         pending.push_back(&r);
     completeStandIns(link, pending);
-    s.m_windows.reserve(readings.size());
+    std::vector<X11WindowFacts> windows;
+    windows.reserve(readings.size());
     for (Reading& r : readings)
-        s.m_windows.push_back(r.finish(s.m_managerRunning));
+        windows.push_back(r.finish(managerRunning));
+    return windows;
+}
+
+} // namespace
+
+X11Snapshot X11Snapshot::take(const Link& link) {
+    X11Snapshot s;
+    const RootFacts root = receiveRoot(link.connection, askRoot(link));
+    s.m_clients = frontToBack(clientsOf(root.stacking, root.list));
+    std::optional<std::vector<Reading>> readings;
+    if (root.checkWindow != XCB_WINDOW_NONE)
+        readings = readManagedClients(link, root.checkWindow, s.m_clients);
+    s.m_managerRunning = readings.has_value();
+    if (!readings)
+        readings = readRootChildren(link, root.children);
+    s.m_windows = finishReadings(link, *readings, s.m_managerRunning);
     s.index();
     s.keepShownOwners();
     return s;

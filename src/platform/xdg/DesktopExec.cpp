@@ -1,5 +1,7 @@
 #include "platform/xdg/DesktopExec.h"
 
+#include "platform/xdg/XdgEscapes.h"
+
 #include <QFileInfo>
 
 namespace {
@@ -166,36 +168,6 @@ QString DesktopExec::escapeValue(const QString& text) {
 }
 
 QString DesktopExec::unescapeValue(QStringView text) {
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c != QLatin1Char('\\') || i + 1 == text.size()) {
-            out += c;
-            continue;
-        }
-        const QChar n = text[++i];
-        switch (n.unicode()) {
-        case 's':
-            out += QLatin1Char(' ');
-            break;
-        case 'n':
-            out += QLatin1Char('\n');
-            break;
-        case 't':
-            out += QLatin1Char('\t');
-            break;
-        case 'r':
-            out += QLatin1Char('\r');
-            break;
-        case '\\':
-            out += QLatin1Char('\\');
-            break;
-        default:
-            // Unknown escapes are kept as written (they belong to the quoting rules).
-            out += QLatin1Char('\\');
-            out += n;
-        }
-    }
-    return out;
+    // Unknown escapes are kept as written (they belong to the quoting rules).
+    return XdgEscapes::unescape(text, {.space = true, .keepUnknown = true});
 }

@@ -1,5 +1,6 @@
 #include "platform/xdg/IniSettingsStore.h"
 
+#include "platform/xdg/XdgEscapes.h"
 #include "platform/xdg/XdgPaths.h"
 
 #include <QDir>
@@ -56,31 +57,10 @@ QString escape(const QString& text, bool isName) {
     return out;
 }
 
+// An escaped character other than a control letter stands for itself: names escape the
+// characters that would split their line.
 QString unescape(QStringView text) {
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c != QLatin1Char('\\') || i + 1 == text.size()) {
-            out += c;
-            continue;
-        }
-        const QChar n = text[++i];
-        switch (n.unicode()) {
-        case 'n':
-            out += QLatin1Char('\n');
-            break;
-        case 'r':
-            out += QLatin1Char('\r');
-            break;
-        case 't':
-            out += QLatin1Char('\t');
-            break;
-        default:
-            out += n;
-        }
-    }
-    return out;
+    return XdgEscapes::unescape(text, {});
 }
 
 // Index of the first unescaped occurrence of ch in text, or -1.

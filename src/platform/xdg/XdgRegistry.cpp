@@ -107,6 +107,17 @@ qint32 XdgRegistry::open(const Target& target, RegistryHive& hive, RegistryHive:
     return key == nullptr ? Reg::ErrorFileNotFound : Reg::ErrorSuccess;
 }
 
+qint32 XdgRegistry::openKey(Reg::Handle hKey, const char* lpSubKey, Opened& opened) const {
+    if (const qint32 rc = resolve(hKey, lpSubKey, opened.target))
+        return rc;
+    return open(opened.target, opened.hive, opened.key);
+}
+
+qint32 XdgRegistry::openOwnKey(Reg::Handle hKey, Opened& opened) const {
+    const qint32 rc = openKey(hKey, nullptr, opened);
+    return rc == Reg::ErrorFileNotFound ? Reg::ErrorKeyDeleted : rc;
+}
+
 qint32 XdgRegistry::modify(int root, const Change& change) {
     const RootFiles& files = m_roots[root];
     const QString dir = QFileInfo(files.registryFile).absolutePath();
@@ -154,6 +165,15 @@ qint32 XdgRegistry::modify(int root, const Change& change) {
             return Reg::ErrorAccessDenied;
     }
     return after ? after() : Reg::ErrorSuccess;
+}
+
+qint32 XdgRegistry::modifyUnder(const Target& target, const KeyChange& change) {
+    return modify(target.root, [&](RegistryHive& hive, bool& dirty, After& after) {
+        RegistryHive::Key* base = hive.find(target.base);
+        if (base == nullptr)
+            return Reg::ErrorKeyDeleted;
+        return change(hive, *base, dirty, after);
+    });
 }
 
 AutostartFolder XdgRegistry::folder(int root) const {
@@ -214,31 +234,22 @@ Reg::Handle XdgRegistry::newHandle(int root, QList<QByteArray> path) {
 qint32 XdgRegistry::RegOpenKeyA(Reg::Handle hKey, const char* lpSubKey, Reg::Handle* phkResult) {
     if (phkResult == nullptr)
         return Reg::ErrorInvalidParameter;
-    Target t;
-    if (const qint32 rc = resolve(hKey, lpSubKey, t))
+    Opened opened;
+    if (const qint32 rc = openKey(hKey, lpSubKey, opened))
         return rc;
-    RegistryHive hive;
-    RegistryHive::Key* key = nullptr;
-    if (const qint32 rc = open(t, hive, key))
-        return rc;
-    *phkResult = newHandle(t.root, t.path);
+    *phkResult = newHandle(opened.target.root, opened.target.path);
     return Reg::ErrorSuccess;
 }
 
 qint32 XdgRegistry::RegCreateKeyA(Reg::Handle hKey, const char* lpSubKey, Reg::Handle* phkResult) {
     if (phkResult == nullptr)
         return Reg::ErrorInvalidParameter;
-    Target t;
-    if (const qint32 rc = resolve(hKey, lpSubKey, t))
-        return rc;
     // An existing key opens without writing, so that reading users may "create" it too.
-    RegistryHive hive;
-    RegistryHive::Key* key = nullptr;
-    qint32 rc = open(t, hive, key);
+    Opened opened;
+    qint32 rc = openKey(hKey, lpSubKey, opened);
+    const Target& t = opened.target;
     if (rc == Reg::ErrorFileNotFound) {
-        rc = modify(t.root, [&](RegistryHive& h, bool& dirty, After&) {
-            if (h.find(t.base) == nullptr)
-                return Reg::ErrorKeyDeleted;
+        rc = modifyUnder(t, [&](RegistryHive& h, RegistryHive::Key&, bool& dirty, After&) {
             h.create(t.path, &dirty);
             return Reg::ErrorSuccess;
         });
@@ -259,15 +270,11 @@ qint32 XdgRegistry::RegQueryValueA(Reg::Handle hKey, const char* lpSubKey, char*
                                    qint32* lpcbData) {
     if (lpData != nullptr && lpcbData == nullptr)
         return Reg::ErrorInvalidParameter;
-    Target t;
-    if (const qint32 rc = resolve(hKey, lpSubKey, t))
-        return rc;
-    RegistryHive hive;
-    RegistryHive::Key* key = nullptr;
-    if (const qint32 rc = open(t, hive, key))
+    Opened opened;
+    if (const qint32 rc = openKey(hKey, lpSubKey, opened))
         return rc;
     QByteArray text(1, '\0'); // an unset default reads as empty text
-    if (const RegistryHive::Value* v = key->value({})) {
+    if (const RegistryHive::Value* v = opened.key->value({})) {
         if (v->type != Reg::TypeSz && v->type != Reg::TypeExpandSz)
             return Reg::ErrorInvalidData;
         text = v->data;
@@ -293,15 +300,12 @@ qint32 XdgRegistry::RegQueryValueExA(Reg::Handle hKey, const char* lpValueName, 
                                      quint8* lpData, quint32* lpcbData) {
     if (lpData != nullptr && lpcbData == nullptr)
         return Reg::ErrorInvalidParameter;
-    Target t;
-    if (const qint32 rc = resolve(hKey, nullptr, t))
+    Opened opened;
+    if (const qint32 rc = openOwnKey(hKey, opened))
         return rc;
-    RegistryHive hive;
-    RegistryHive::Key* key = nullptr;
-    if (const qint32 rc = open(t, hive, key))
-        return rc == Reg::ErrorFileNotFound ? Reg::ErrorKeyDeleted : rc;
+    const Target& t = opened.target;
     const std::optional<ValueView> v =
-        findValue(t.root, *key, isRunKey(t.path), nameOf(lpValueName));
+        findValue(t.root, *opened.key, isRunKey(t.path), nameOf(lpValueName));
     if (!v)
         return Reg::ErrorFileNotFound;
     const auto need = static_cast<quint32>(v->data.size());
@@ -327,14 +331,11 @@ qint32 XdgRegistry::RegEnumValueA(Reg::Handle hKey, quint32 dwIndex, char* lpVal
     if (lpValueName == nullptr || lpcchValueName == nullptr ||
         (lpData != nullptr && lpcbData == nullptr))
         return Reg::ErrorInvalidParameter;
-    Target t;
-    if (const qint32 rc = resolve(hKey, nullptr, t))
+    Opened opened;
+    if (const qint32 rc = openOwnKey(hKey, opened))
         return rc;
-    RegistryHive hive;
-    RegistryHive::Key* key = nullptr;
-    if (const qint32 rc = open(t, hive, key))
-        return rc == Reg::ErrorFileNotFound ? Reg::ErrorKeyDeleted : rc;
-    const std::vector<ValueView> all = values(t.root, *key, isRunKey(t.path));
+    const Target& t = opened.target;
+    const std::vector<ValueView> all = values(t.root, *opened.key, isRunKey(t.path));
     if (dwIndex >= all.size())
         return Reg::ErrorNoMoreItems;
     const ValueView& v = all[dwIndex];
@@ -361,16 +362,13 @@ qint32 XdgRegistry::RegEnumValueA(Reg::Handle hKey, quint32 dwIndex, char* lpVal
 qint32 XdgRegistry::RegEnumKeyA(Reg::Handle hKey, quint32 dwIndex, char* lpName, quint32 cchName) {
     if (lpName == nullptr)
         return Reg::ErrorInvalidParameter;
-    Target t;
-    if (const qint32 rc = resolve(hKey, nullptr, t))
+    Opened opened;
+    if (const qint32 rc = openOwnKey(hKey, opened))
         return rc;
-    RegistryHive hive;
-    RegistryHive::Key* key = nullptr;
-    if (const qint32 rc = open(t, hive, key))
-        return rc == Reg::ErrorFileNotFound ? Reg::ErrorKeyDeleted : rc;
-    if (dwIndex >= key->subkeys.size())
+    const RegistryHive::Key& key = *opened.key;
+    if (dwIndex >= key.subkeys.size())
         return Reg::ErrorNoMoreItems;
-    const QByteArray& name = key->subkeys[dwIndex]->name;
+    const QByteArray& name = key.subkeys[dwIndex]->name;
     if (static_cast<quint32>(name.size()) >= cchName)
         return Reg::ErrorMoreData;
     copyOut(name, lpName);
@@ -387,9 +385,7 @@ qint32 XdgRegistry::RegSetValueA(Reg::Handle hKey, const char* lpSubKey, quint32
     if (const qint32 rc = resolve(hKey, lpSubKey, t))
         return rc;
     const QByteArray text = QByteArray(lpData) + '\0';
-    return modify(t.root, [&](RegistryHive& hive, bool& dirty, After&) {
-        if (hive.find(t.base) == nullptr)
-            return Reg::ErrorKeyDeleted;
+    return modifyUnder(t, [&](RegistryHive& hive, RegistryHive::Key&, bool& dirty, After&) {
         hive.create(t.path)->setValue({}, Reg::TypeSz, text);
         dirty = true;
         return Reg::ErrorSuccess;
@@ -414,12 +410,9 @@ qint32 XdgRegistry::RegSetValueExA(Reg::Handle hKey, const char* lpValueName, qu
         (dwType == Reg::TypeSz || dwType == Reg::TypeExpandSz))
         return Reg::ErrorInvalidParameter;
     const QString cmd = run ? command(dwType, data) : QString();
-    return modify(t.root, [&](RegistryHive& hive, bool& dirty, After& after) {
-        RegistryHive::Key* key = hive.find(t.path);
-        if (key == nullptr)
-            return Reg::ErrorKeyDeleted;
+    return modifyUnder(t, [&](RegistryHive&, RegistryHive::Key& key, bool& dirty, After& after) {
         if (!run) {
-            key->setValue(name, dwType, data);
+            key.setValue(name, dwType, data);
             dirty = true;
             return Reg::ErrorSuccess;
         }
@@ -431,13 +424,13 @@ qint32 XdgRegistry::RegSetValueExA(Reg::Handle hKey, const char* lpValueName, qu
                 autostart.write(name, dwType, data, cmd, file ? file->filePath : QString());
             if (rc != Reg::ErrorSuccess)
                 return rc;
-            dirty = key->removeValue(name);
+            dirty = key.removeValue(name);
             return Reg::ErrorSuccess;
         }
         // Other types stay in the registry file; a file of the same name gives way.
         if (file && !autostart.writable())
             return Reg::ErrorAccessDenied;
-        key->setValue(name, dwType, data);
+        key.setValue(name, dwType, data);
         dirty = true;
         if (file)
             after = [autostart, path = file->filePath] { return autostart.remove(path); };
@@ -451,20 +444,17 @@ qint32 XdgRegistry::RegDeleteValueA(Reg::Handle hKey, const char* lpValueName) {
     if (const qint32 rc = resolve(hKey, nullptr, t))
         return rc;
     const bool run = isRunKey(t.path);
-    return modify(t.root, [&](RegistryHive& hive, bool& dirty, After&) {
-        RegistryHive::Key* key = hive.find(t.path);
-        if (key == nullptr)
-            return Reg::ErrorKeyDeleted;
+    return modifyUnder(t, [&](RegistryHive&, RegistryHive::Key& key, bool& dirty, After&) {
         if (run && !name.isEmpty()) {
             const AutostartFolder autostart = folder(t.root);
             if (const std::optional<AutostartFolder::Entry> file = autostart.find(name)) {
                 if (const qint32 rc = autostart.remove(file->filePath))
                     return rc;
-                dirty = key->removeValue(name); // one that the file hid
+                dirty = key.removeValue(name); // one that the file hid
                 return Reg::ErrorSuccess;
             }
         }
-        if (!key->removeValue(name))
+        if (!key.removeValue(name))
             return Reg::ErrorFileNotFound;
         dirty = true;
         return Reg::ErrorSuccess;
@@ -479,9 +469,7 @@ qint32 XdgRegistry::RegDeleteKeyA(Reg::Handle hKey, const char* lpSubKey) {
         return rc;
     if (t.path.isEmpty() || isRunKey(t.path))
         return Reg::ErrorAccessDenied; // a root, or the autostart folder's key
-    return modify(t.root, [&](RegistryHive& hive, bool& dirty, After&) {
-        if (hive.find(t.base) == nullptr)
-            return Reg::ErrorKeyDeleted;
+    return modifyUnder(t, [&](RegistryHive& hive, RegistryHive::Key&, bool& dirty, After&) {
         RegistryHive::Key* key = hive.find(t.path);
         if (key == nullptr)
             return Reg::ErrorFileNotFound;

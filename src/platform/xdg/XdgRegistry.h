@@ -75,12 +75,29 @@ private:
     using After = std::function<qint32()>;
     using Change = std::function<qint32(RegistryHive&, bool& dirty, After& after)>;
 
+    // A key read for a query: the hive it lies in and where the handle led.
+    struct Opened {
+        Target target;
+        RegistryHive hive;
+        RegistryHive::Key* key = nullptr;
+    };
+    // A change to a hive in which the handle's own key, base, is known to be there still;
+    // for a target without a sub-key it is the target's key itself.
+    using KeyChange =
+        std::function<qint32(RegistryHive&, RegistryHive::Key& base, bool& dirty, After& after)>;
+
     qint32 resolve(Reg::Handle hKey, const char* lpSubKey, Target& target) const;
     Load load(int root, RegistryHive& hive) const;
     // Reads the root's hive and finds the target's base and key. Returns a result code.
     qint32 open(const Target& target, RegistryHive& hive, RegistryHive::Key*& key) const;
+    // Resolves the handle and sub-key and reads the key they name. Returns a result code.
+    qint32 openKey(Reg::Handle hKey, const char* lpSubKey, Opened& opened) const;
+    // The handle's own key: one that is missing was deleted under the handle.
+    qint32 openOwnKey(Reg::Handle hKey, Opened& opened) const;
     // Read, change and replace one root's file under its lock.
     qint32 modify(int root, const Change& change);
+    // The same for the target's root, refused when the target's base key is gone.
+    qint32 modifyUnder(const Target& target, const KeyChange& change);
 
     AutostartFolder folder(int root) const;
     bool isRunKey(const QList<QByteArray>& path) const;
