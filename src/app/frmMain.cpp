@@ -101,9 +101,9 @@ frmMain::frmMain(MainWindowServices services, QWidget* parent)
     // Between ticks, a window that appears or changes its title is checked as soon as the
     // platform reports it, that window alone; a change the platform cannot pin to a window
     // gets a whole pass. The timer still asks the windows that stay every 500 ms.
-    m_extraPasses = std::make_unique<PatrolScheduler>([this] { m_pass->run(); });
+    m_extraPasses = std::make_unique<PatrolScheduler>(m_loop, [this] { m_pass->run(); });
     m_checks = std::make_unique<WindowChecks>(
-        [this](const std::vector<WindowHandle>& windows) { m_pass->check(windows); },
+        m_loop, [this](const std::vector<WindowHandle>& windows) { m_pass->check(windows); },
         [this] { m_extraPasses->changed(); });
     m_services.windows.setChangeListener(
         [this](WindowHandle window) { m_checks->changed(window); });

@@ -7,6 +7,7 @@
 #include "patrol/PatrolScheduler.h"
 #include "patrol/WindowChecks.h"
 #include "patrol/WindowSearch.h"
+#include "platform/qt/QtEventLoop.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -111,6 +112,7 @@ private:
     QTimer* KillWindows = nullptr;
 
     std::unique_ptr<KeyListAdapter> m_keyList;
+    QtEventLoop m_loop;
     std::unique_ptr<PatrolPass> m_pass;
     // The same pass, run soon when the platform reports a change it cannot pin to a window.
     std::unique_ptr<PatrolScheduler> m_extraPasses;

@@ -41,12 +41,11 @@ std::vector<std::u16string> Codec936::unencodable(std::u16string_view text) cons
     if (canEncode(text))
         return lost;
     for (std::size_t i = 0; i < text.size();) {
-        const bool pair = isHighSurrogate(text[i]) && i + 1 < text.size() &&
-                          isLowSurrogate(text[i + 1]);
+        const bool pair =
+            isHighSurrogate(text[i]) && i + 1 < text.size() && isLowSurrogate(text[i + 1]);
         const std::size_t width = pair ? 2 : 1;
         std::u16string character(text.substr(i, width));
-        if (std::find(lost.begin(), lost.end(), character) == lost.end() &&
-            !canEncode(character))
+        if (std::find(lost.begin(), lost.end(), character) == lost.end() && !canEncode(character))
             lost.push_back(std::move(character));
         i += width;
     }

@@ -14,11 +14,10 @@ constexpr std::chrono::steady_clock::duration kAhead = kInterval * (PatrolSchedu
 
 } // namespace
 
-PatrolScheduler::PatrolScheduler(std::function<void()> pass, Clock clock)
-    : m_pass(std::move(pass)), m_clock(std::move(clock)) {
-    m_timer.setSingleShot(true);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&m_timer, &QTimer::timeout, [this] { fire(); });
+PatrolScheduler::PatrolScheduler(EventLoop& loop, std::function<void()> pass, Clock clock)
+    : m_pass(std::move(pass)), m_clock(std::move(clock)), m_timer(loop.createTimer()) {
+    m_timer->setSingleShot(true);
+    m_timer->setHandler([this] { fire(); });
 }
 
 void PatrolScheduler::changed() {
@@ -49,8 +48,10 @@ int PatrolScheduler::available() const {
 }
 
 void PatrolScheduler::arm(std::chrono::milliseconds delay) {
-    if (!m_timer.isActive() || delay.count() == 0)
-        m_timer.start(static_cast<int>(delay.count()));
+    if (!m_timer->isActive() || delay.count() == 0) {
+        m_timer->setInterval(static_cast<int>(delay.count()));
+        m_timer->start();
+    }
 }
 
 void PatrolScheduler::fire() {

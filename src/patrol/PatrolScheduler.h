@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QTimer>
+#include "ui/EventLoop.h"
 
 #include <chrono>
 #include <cstdint>
@@ -9,7 +9,7 @@
 // Runs the extra patrol passes that window changes call for: one as soon as the event loop
 // comes round after a change, one for all the changes that arrive while it is pending or
 // running, and never more than kMaxPerSecond in any second, however fast the changes come.
-// The passes run from a timer of the thread that made the scheduler, never from changed()
+// The passes run from a timer of the given event loop, never from changed()
 // itself, so they cannot nest and the event loop runs between any two of them.
 class PatrolScheduler {
 public:
@@ -21,8 +21,8 @@ public:
     static constexpr int kMaxPerSecond = 20;
     static constexpr int kBurst = 6;
 
-    explicit PatrolScheduler(std::function<void()> pass,
-                             Clock clock = &std::chrono::steady_clock::now);
+    PatrolScheduler(EventLoop& loop, std::function<void()> pass,
+                    Clock clock = &std::chrono::steady_clock::now);
     PatrolScheduler(const PatrolScheduler&) = delete;
     PatrolScheduler& operator=(const PatrolScheduler&) = delete;
 
@@ -47,7 +47,7 @@ private:
 
     std::function<void()> m_pass;
     Clock m_clock;
-    QTimer m_timer;
+    std::unique_ptr<Timer> m_timer;
     // The moment from which the budget of passes is whole again; a pass may start while
     // it lies at most (kBurst - 1) pass intervals ahead.
     std::chrono::steady_clock::time_point m_fullAt{};

@@ -2,11 +2,12 @@
 
 #include <utility>
 
-WindowChecks::WindowChecks(Check check, std::function<void()> wholePass, Clock clock)
-    : m_check(std::move(check)), m_wholePass(std::move(wholePass)), m_clock(std::move(clock)) {
-    m_timer.setSingleShot(true);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&m_timer, &QTimer::timeout, [this] { fire(); });
+WindowChecks::WindowChecks(EventLoop& loop, Check check, std::function<void()> wholePass,
+                           Clock clock)
+    : m_check(std::move(check)), m_wholePass(std::move(wholePass)), m_clock(std::move(clock)),
+      m_timer(loop.createTimer()) {
+    m_timer->setSingleShot(true);
+    m_timer->setHandler([this] { fire(); });
 }
 
 void WindowChecks::changed(WindowHandle window) {
@@ -19,7 +20,7 @@ void WindowChecks::changed(WindowHandle window) {
         return;
     m_pending.push_back(window);
     // A check under way arms the timer when it ends.
-    if (!m_running && !m_timer.isActive())
+    if (!m_running && !m_timer->isActive())
         arm();
 }
 
@@ -32,7 +33,8 @@ std::chrono::milliseconds WindowChecks::waitTime() const {
 }
 
 void WindowChecks::arm() {
-    m_timer.start(static_cast<int>(waitTime().count()));
+    m_timer->setInterval(static_cast<int>(waitTime().count()));
+    m_timer->start();
 }
 
 void WindowChecks::fire() {

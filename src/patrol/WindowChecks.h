@@ -2,7 +2,7 @@
 
 #include "platform/WindowSystem.h"
 
-#include <QTimer>
+#include "ui/EventLoop.h"
 
 #include <chrono>
 #include <cstdint>
@@ -17,7 +17,7 @@
 // meanwhile: the work follows the number of windows that change, not the number of changes.
 // A change the platform cannot pin to a window asks for a whole pass instead.
 //
-// Checks run from a timer of the thread that made this object, never from changed() itself,
+// Checks run from a timer of the given event loop, never from changed() itself,
 // so they cannot nest and the event loop runs between any two of them.
 class WindowChecks {
 public:
@@ -26,7 +26,7 @@ public:
 
     static constexpr std::chrono::milliseconds kMinGap{2};
 
-    WindowChecks(Check check, std::function<void()> wholePass,
+    WindowChecks(EventLoop& loop, Check check, std::function<void()> wholePass,
                  Clock clock = &std::chrono::steady_clock::now);
     WindowChecks(const WindowChecks&) = delete;
     WindowChecks& operator=(const WindowChecks&) = delete;
@@ -50,7 +50,7 @@ private:
     Check m_check;
     std::function<void()> m_wholePass;
     Clock m_clock;
-    QTimer m_timer;
+    std::unique_ptr<Timer> m_timer;
     std::vector<WindowHandle> m_pending; // in the order first reported
     std::unordered_set<WindowHandle> m_queued;
     std::chrono::steady_clock::time_point m_nextAt{};

@@ -7,7 +7,7 @@ namespace {
 struct CodecCase {
     const char* name;
     std::u16string text;
-    std::string bytes; // the encoding
+    std::string bytes;    // the encoding
     std::u16string cut79; // the text as the 79-byte cut leaves it
 };
 
@@ -29,11 +29,19 @@ std::vector<CodecCase> cases() {
     return {
         {"empty", u"", "", u""},
         {"ascii", u"hello", "hello", u"hello"},
-        {"header", u"[墨枫哨兵1.00]", "[\xc4\xab\xb7\xe3\xc9\xda\xb1\xf8" "1.00]",
+        {"header", u"[墨枫哨兵1.00]",
+         "[\xc4\xab\xb7\xe3\xc9\xda\xb1\xf8"
+         "1.00]",
          u"[墨枫哨兵1.00]"},
         {"chinese", u"关键字", "\xb9\xd8\xbc\xfc\xd7\xd6", u"关键字"},
-        {"mixed", u"a关b", "a\xb9\xd8" "b", u"a关b"},
-        {"euro at 0x80", u"€5", "\x80" "5", u"€5"},
+        {"mixed", u"a关b",
+         "a\xb9\xd8"
+         "b",
+         u"a关b"},
+        {"euro at 0x80", u"€5",
+         "\x80"
+         "5",
+         u"€5"},
         {"pinyin", u"é", "\xa8\xa6", u"é"},
         // A character without a code page 936 form becomes one "?", a pair of surrogates
         // too.
@@ -63,7 +71,10 @@ std::vector<DecodeCase> decodeCases() {
         // A window title cut in the middle of a character loses the half character.
         {"a lone lead byte at the end", "ab\x81", u"ab"},
         // The system's table gives 0xFF a character of the private use area.
-        {"0xFF", "a\xff" "b", u"a\uF8F5b"},
+        {"0xFF",
+         "a\xff"
+         "b",
+         u"a\uF8F5b"},
         {"a lead byte before ASCII keeps the ASCII", "\x81 x", bad + u" x"},
     };
 }

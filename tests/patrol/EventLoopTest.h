@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/qt/QtEventLoop.h"
+
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>
@@ -27,6 +29,7 @@ protected:
     }
 
     TimePoint now = TimePoint(std::chrono::hours(1000));
+    QtEventLoop m_loop;
 
 private:
     int m_argc = 1;

@@ -23,7 +23,8 @@ using PatrolSchedulerTest = EventLoopTest;
 
 TEST_F(PatrolSchedulerTest, AChangeRunsOnePassFromTheEventLoopNotAtOnce) {
     int passes = 0;
-    PatrolScheduler scheduler([&] { ++passes; }, fakeClock());
+    PatrolScheduler scheduler(
+        m_loop, [&] { ++passes; }, fakeClock());
     scheduler.changed();
     EXPECT_EQ(passes, 0);
     EXPECT_TRUE(scheduler.pending());
@@ -37,7 +38,8 @@ TEST_F(PatrolSchedulerTest, AChangeRunsOnePassFromTheEventLoopNotAtOnce) {
 
 TEST_F(PatrolSchedulerTest, ChangesWhilePendingLeadToOnePass) {
     int passes = 0;
-    PatrolScheduler scheduler([&] { ++passes; }, fakeClock());
+    PatrolScheduler scheduler(
+        m_loop, [&] { ++passes; }, fakeClock());
     for (int i = 0; i < 50; ++i)
         scheduler.changed();
     turn();
@@ -51,6 +53,7 @@ TEST_F(PatrolSchedulerTest, ChangesDuringAPassLeadToOneMorePassAfterIt) {
     int deepest = 0;
     PatrolScheduler* self = nullptr;
     PatrolScheduler scheduler(
+        m_loop,
         [&] {
             ++passes;
             deepest = std::max(deepest, ++depth);
@@ -74,7 +77,8 @@ TEST_F(PatrolSchedulerTest, ChangesDuringAPassLeadToOneMorePassAfterIt) {
 
 TEST_F(PatrolSchedulerTest, ABurstRunsAtOnceThenPassesWaitTheirTurn) {
     int passes = 0;
-    PatrolScheduler scheduler([&] { ++passes; }, fakeClock());
+    PatrolScheduler scheduler(
+        m_loop, [&] { ++passes; }, fakeClock());
     for (int i = 0; i < PatrolScheduler::kBurst; ++i) {
         EXPECT_EQ(scheduler.available(), PatrolScheduler::kBurst - i) << "change " << i;
         scheduler.changed();
@@ -104,7 +108,8 @@ TEST_F(PatrolSchedulerTest, ABurstRunsAtOnceThenPassesWaitTheirTurn) {
 
 TEST_F(PatrolSchedulerTest, AQuietSpellRestoresTheWholeBurst) {
     int passes = 0;
-    PatrolScheduler scheduler([&] { ++passes; }, fakeClock());
+    PatrolScheduler scheduler(
+        m_loop, [&] { ++passes; }, fakeClock());
     for (int round = 0; round < 3; ++round) {
         const int before = passes;
         for (int i = 0; i < PatrolScheduler::kBurst; ++i) {
@@ -130,7 +135,7 @@ TEST_F(PatrolSchedulerTest, AQuietSpellRestoresTheWholeBurst) {
 // held up for long.
 TEST_F(PatrolSchedulerTest, AStreamOfChangesGetsAtMostTwentyPassesInAnySecond) {
     std::vector<TimePoint> starts;
-    PatrolScheduler scheduler([&] { starts.push_back(std::chrono::steady_clock::now()); });
+    PatrolScheduler scheduler(m_loop, [&] { starts.push_back(std::chrono::steady_clock::now()); });
     QTimer changes;
     changes.setTimerType(Qt::PreciseTimer);
     QObject::connect(&changes, &QTimer::timeout, [&] { scheduler.changed(); });

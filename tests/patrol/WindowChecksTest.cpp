@@ -19,8 +19,9 @@ using Handles = std::vector<WindowHandle>;
 class WindowChecksTest : public EventLoopTest {
 protected:
     WindowChecks make() {
-        return WindowChecks([this](const Handles& windows) { checked.push_back(windows); },
-                            [this] { ++wholePasses; }, fakeClock());
+        return WindowChecks(
+            m_loop, [this](const Handles& windows) { checked.push_back(windows); },
+            [this] { ++wholePasses; }, fakeClock());
     }
 
     std::vector<Handles> checked;
@@ -77,6 +78,7 @@ TEST_F(WindowChecksTest, AChangeDuringACheckIsCheckedAfterIt) {
     WindowChecks* self = nullptr;
     int inside = 0;
     WindowChecks checks(
+        m_loop,
         [&](const Handles& windows) {
             checked.push_back(windows);
             ++inside;

@@ -18,6 +18,7 @@
 #include "patrol/PatrolScheduler.h"
 #include "patrol/WindowChecks.h"
 #include "patrol/WindowSearch.h"
+#include "platform/qt/QtEventLoop.h"
 #include "platform/x11/X11WindowSystem.h"
 
 #include <QCoreApplication>
@@ -86,7 +87,8 @@ int main(int argc, char** argv) {
     WindowSearch search(*windows);
     PatrolPass pass(search, list, host);
 
-    PatrolScheduler extra([&] { pass.run(); });
+    QtEventLoop loop;
+    PatrolScheduler extra(loop, [&] { pass.run(); });
     quint64 timerPasses = 0;
     QTimer tick;
     tick.setInterval(500);
@@ -97,8 +99,9 @@ int main(int argc, char** argv) {
     });
     if (timer)
         tick.start();
-    WindowChecks checks([&](const std::vector<WindowHandle>& changed) { pass.check(changed); },
-                        [&] { extra.changed(); });
+    WindowChecks checks(
+        loop, [&](const std::vector<WindowHandle>& changed) { pass.check(changed); },
+        [&] { extra.changed(); });
     if (listen)
         windows->setChangeListener([&](WindowHandle window) { checks.changed(window); });
     else if (wholePasses)
