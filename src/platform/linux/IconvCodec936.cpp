@@ -53,33 +53,44 @@ IconvCodec936::~IconvCodec936() {
     iconv_close(descriptor(m_fromCp936));
 }
 
-bool IconvCodec936::encodeInto(std::u16string_view text, std::string& out, Lost lost) const {
-    std::string input = littleEndian(text);
+bool IconvCodec936::convert(void* handle, std::string input, const Chunk& take,
+                            const Stuck& stuck) const {
     char* in = input.data();
     std::size_t inLeft = input.size();
     char buffer[512];
     const std::lock_guard guard(m_mutex);
-    iconv(descriptor(m_toCp936), nullptr, nullptr, nullptr, nullptr);
+    iconv(descriptor(handle), nullptr, nullptr, nullptr, nullptr);
     while (inLeft > 0) {
         char* outPtr = buffer;
         std::size_t outLeft = sizeof buffer;
-        const std::size_t done = iconv(descriptor(m_toCp936), &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+        const std::size_t done = iconv(descriptor(handle), &in, &inLeft, &outPtr, &outLeft);
+        take(buffer, static_cast<std::size_t>(outPtr - buffer));
         if (done != static_cast<std::size_t>(-1) || errno == E2BIG)
             continue;
-        // A character without a form here, or a lone surrogate: one "?" for the whole
-        // character, as the ANSI conversion writes.
-        if (lost == Lost::Stop)
+        const std::size_t skip = stuck(in, inLeft, errno);
+        if (skip == 0)
             return false;
-        out += '?';
-        const bool pair = inLeft >= 4 && isHighSurrogate(static_cast<unsigned char>(in[1])) &&
-                          static_cast<unsigned char>(in[3]) >= 0xDC &&
-                          static_cast<unsigned char>(in[3]) <= 0xDF;
-        const std::size_t skip = pair ? 4 : 2;
         in += skip;
         inLeft -= skip;
     }
     return true;
+}
+
+bool IconvCodec936::encodeInto(std::u16string_view text, std::string& out, Lost lost) const {
+    return convert(
+        m_toCp936, littleEndian(text),
+        [&](const char* bytes, std::size_t size) { out.append(bytes, size); },
+        [&](const char* at, std::size_t left, int) -> std::size_t {
+            // A character without a form here, or a lone surrogate: one "?" for the whole
+            // character, as the ANSI conversion writes.
+            if (lost == Lost::Stop)
+                return 0;
+            out += '?';
+            const bool pair = left >= 4 && isHighSurrogate(static_cast<unsigned char>(at[1])) &&
+                              static_cast<unsigned char>(at[3]) >= 0xDC &&
+                              static_cast<unsigned char>(at[3]) <= 0xDF;
+            return pair ? 4 : 2;
+        });
 }
 
 std::string IconvCodec936::encode(std::u16string_view text) const {
@@ -94,28 +105,19 @@ bool IconvCodec936::canEncode(std::u16string_view text) const {
 }
 
 std::u16string IconvCodec936::decode(std::string_view bytes) const {
-    std::string input(bytes);
-    char* in = input.data();
-    std::size_t inLeft = input.size();
     std::u16string out;
     out.reserve(bytes.size());
-    char buffer[512];
-    const std::lock_guard guard(m_mutex);
-    iconv(descriptor(m_fromCp936), nullptr, nullptr, nullptr, nullptr);
-    while (inLeft > 0) {
-        char* outPtr = buffer;
-        std::size_t outLeft = sizeof buffer;
-        const std::size_t done = iconv(descriptor(m_fromCp936), &in, &inLeft, &outPtr, &outLeft);
-        appendUnits(out, buffer, static_cast<std::size_t>(outPtr - buffer));
-        if (done != static_cast<std::size_t>(-1) || errno == E2BIG)
-            continue;
-        // Half a character at the end (EINVAL) is dropped; a byte that starts no character
-        // (EILSEQ) is one replacement character, and the conversion goes on after it.
-        if (errno == EINVAL)
-            break;
-        out += static_cast<unsigned char>(*in) == 0xFF ? kByteFF : kReplacement;
-        ++in;
-        --inLeft;
-    }
+    convert(
+        m_fromCp936, std::string(bytes),
+        [&](const char* units, std::size_t size) { appendUnits(out, units, size); },
+        [&](const char* at, std::size_t, int error) -> std::size_t {
+            // Half a character at the end (EINVAL) is dropped; a byte that starts no
+            // character (EILSEQ) is one replacement character, and the conversion goes on
+            // after it.
+            if (error == EINVAL)
+                return 0;
+            out += static_cast<unsigned char>(*at) == 0xFF ? kByteFF : kReplacement;
+            return 1;
+        });
     return out;
 }

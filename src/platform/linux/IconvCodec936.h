@@ -2,6 +2,7 @@
 
 #include "common/Codec936.h"
 
+#include <functional>
 #include <mutex>
 
 // Code page 936 through glibc's iconv ("CP936": GBK with 0x80 as "€", as Windows has it).
@@ -19,6 +20,13 @@ public:
     bool canEncode(std::u16string_view text) const override;
 
 private:
+    // Hands each converted piece to take; where the conversion cannot go on, asks stuck
+    // (given the rest of the input and errno) how many input bytes to pass over: 0 stops,
+    // and convert returns false.
+    using Chunk = std::function<void(const char* bytes, std::size_t size)>;
+    using Stuck = std::function<std::size_t(const char* at, std::size_t left, int error)>;
+    bool convert(void* handle, std::string input, const Chunk& take, const Stuck& stuck) const;
+
     enum class Lost { Substitute, Stop };
     // Encodes the text; at a character without a code page form, writes "?" (Substitute)
     // or gives up and returns false (Stop).
