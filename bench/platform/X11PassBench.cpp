@@ -19,6 +19,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -67,6 +68,8 @@ public:
         const QByteArray list = property(m_root, m_atoms._NET_CLIENT_LIST_STACKING, 1 << 16);
         std::vector<uint32_t> clients(static_cast<size_t>(list.size()) / 4);
         std::memcpy(clients.data(), list.constData(), clients.size() * 4);
+        std::vector<uint32_t> ids;
+        std::unordered_map<uint32_t, bool> visibleById;
         for (auto it = clients.rbegin(); it != clients.rend(); ++it) {
             const uint32_t w = *it;
             Facts f;
@@ -92,11 +95,25 @@ public:
             if (f.pid == 0)
                 f.pid = first(property(w, m_atoms._NET_WM_PID, 1));
             out.push_back(f);
+            ids.push_back(w);
+            visibleById[w] = f.visible;
         }
+        keepListedOwners(out, ids, visibleById);
         return out;
     }
 
 private:
+    // As the backend has it: an owner counts only when it is another listed window that is
+    // visible (a transient for the root, or for a hidden leader, has none).
+    static void keepListedOwners(std::vector<Facts>& facts, const std::vector<uint32_t>& ids,
+                                 const std::unordered_map<uint32_t, bool>& visibleById) {
+        for (size_t i = 0; i < facts.size(); ++i) {
+            const auto owner = visibleById.find(facts[i].owner);
+            if (owner == visibleById.end() || !owner->second || facts[i].owner == ids[i])
+                facts[i].owner = 0;
+        }
+    }
+
     QByteArray property(uint32_t w, xcb_atom_t atom, uint32_t longs) {
         xcb_get_property_reply_t* r = xcb_get_property_reply(
             m_c, xcb_get_property(m_c, 0, w, atom, XCB_GET_PROPERTY_TYPE_ANY, 0, longs), nullptr);

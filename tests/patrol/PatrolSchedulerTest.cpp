@@ -1,6 +1,7 @@
 #include "patrol/PatrolScheduler.h"
 
 #include "EventLoopTest.h"
+#include "platform/fake/FakeEventLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -161,6 +162,33 @@ TEST_F(PatrolSchedulerTest, AStreamOfChangesGetsAtMostTwentyPassesInAnySecond) {
     EXPECT_GE(starts.size(), 20u);
     EXPECT_LE(starts.size(), 2u * PatrolScheduler::kMaxPerSecond);
     EXPECT_LT(longestGap, 250);
+}
+
+// The pace over a long stream of changes, in the loop's own time: no real second passes, so
+// the bound is checked exactly, at every pass.
+TEST(PatrolSchedulerPace, AStreamOfChangesKeepsThePaceInEverySecond) {
+    FakeEventLoop loop;
+    std::vector<TimePoint> starts;
+    PatrolScheduler scheduler(
+        loop, [&] { starts.push_back(loop.now()); }, [&] { return loop.now(); });
+    for (int ms = 0; ms < 3000; ++ms) {
+        scheduler.changed();
+        loop.advance(1ms);
+    }
+    loop.advance(1s);
+    EXPECT_FALSE(scheduler.pending());
+    ASSERT_FALSE(starts.empty());
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        const auto inSecond =
+            std::count_if(starts.begin() + static_cast<std::ptrdiff_t>(i), starts.end(),
+                          [&](TimePoint t) { return t - starts[i] < 1s; });
+        EXPECT_LE(inSecond, PatrolScheduler::kMaxPerSecond) << "from pass " << i;
+    }
+    // Once the burst is spent, the stream gets the even pace.
+    const auto lastSecond = std::count_if(starts.begin(), starts.end(), [&](TimePoint t) {
+        return t >= starts.front() + 2s && t < starts.front() + 3s;
+    });
+    EXPECT_GE(lastSecond, PatrolScheduler::kMaxPerSecond - PatrolScheduler::kBurst - 1);
 }
 
 } // namespace
