@@ -1,17 +1,12 @@
 #include "common/Codec936.h"
 
+#include "common/Text.h"
+
 #include <algorithm>
 
 namespace {
 bool isLeadByte(unsigned char b) {
     return b >= 0x81 && b <= 0xFE;
-}
-
-bool isHighSurrogate(char16_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-bool isLowSurrogate(char16_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
 }
 } // namespace
 
@@ -41,8 +36,8 @@ std::vector<std::u16string> Codec936::unencodable(std::u16string_view text) cons
     if (canEncode(text))
         return lost;
     for (std::size_t i = 0; i < text.size();) {
-        const bool pair =
-            isHighSurrogate(text[i]) && i + 1 < text.size() && isLowSurrogate(text[i + 1]);
+        const bool pair = Text::isHighSurrogate(text[i]) && i + 1 < text.size() &&
+                          Text::isLowSurrogate(text[i + 1]);
         const std::size_t width = pair ? 2 : 1;
         std::u16string character(text.substr(i, width));
         if (std::find(lost.begin(), lost.end(), character) == lost.end() && !canEncode(character))

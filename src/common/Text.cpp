@@ -3,13 +3,6 @@
 namespace {
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool isHigh(char16_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-bool isLow(char16_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
-
 void appendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -90,11 +83,11 @@ std::string toUtf8(std::u16string_view text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
-        if (isHigh(c) && i + 1 < text.size() && isLow(text[i + 1])) {
+        if (isHighSurrogate(c) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
             appendUtf8(out, 0x10000 + ((char32_t(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
             ++i;
         } else {
-            appendUtf8(out, (isHigh(c) || isLow(c)) ? kReplacement : c);
+            appendUtf8(out, (isHighSurrogate(c) || isLowSurrogate(c)) ? kReplacement : c);
         }
     }
     return out;
@@ -105,20 +98,6 @@ std::u16string fromUtf8(std::string_view bytes) {
     out.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size();)
         appendUtf16(out, nextUtf8(bytes, i));
-    return out;
-}
-
-std::u16string number(std::int64_t value) {
-    const std::string digits = std::to_string(value);
-    return std::u16string(digits.begin(), digits.end());
-}
-
-std::u16string asciiLower(std::u16string_view text) {
-    std::u16string out(text);
-    for (char16_t& c : out) {
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c - u'A' + u'a');
-    }
     return out;
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,9 +10,10 @@ namespace Text {
 std::string toUtf8(std::u16string_view text);
 std::u16string fromUtf8(std::string_view bytes);
 
-// Decimal digits of a number, as program text.
-std::u16string number(std::int64_t value);
-
-// ASCII letters folded to lower case; every other character stays as it is.
-std::u16string asciiLower(std::u16string_view text);
+inline bool isHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+inline bool isLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 } // namespace Text

@@ -43,9 +43,3 @@ TEST(Text, IllFormedInputBecomesReplacementCharacters) {
         EXPECT_EQ(Text::fromUtf8(c.bytes), c.text);
     }
 }
-
-TEST(Text, NumbersAndAsciiLowerCase) {
-    EXPECT_EQ(Text::number(0), u"0");
-    EXPECT_EQ(Text::number(-32767), u"-32767");
-    EXPECT_EQ(Text::asciiLower(u"AbC墨Ä"), u"abc墨Ä");
-}
