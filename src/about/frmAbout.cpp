@@ -3,6 +3,7 @@
 #include "app/AppLook.h"
 #include "app/Twips.h"
 #include "common/AppInfo.h"
+#include "platform/qt/QtText.h"
 
 #include <QDesktopServices>
 #include <QFrame>
@@ -60,7 +61,8 @@ frmAbout::frmAbout(UrlOpener openUrl, QWidget* parent)
     setTextColour(*lblDescription, Qt::black);
     AppLook::placeLabel(*lblDescription, Twips::rect(1080, 720, 5325, 915));
 
-    lblVersion = makeLabel(this, "lblVersion", QStringLiteral("版本：") + AppInfo::version());
+    lblVersion =
+        makeLabel(this, "lblVersion", QStringLiteral("版本：") + QtText::toQ(AppInfo::version()));
     AppLook::placeLabel(*lblVersion, Twips::rect(1080, 1800, 3885, 225));
 
     Label5 = makeLabel(this, "Label5", QStringLiteral("E-Mail:"));
@@ -102,7 +104,7 @@ QString frmAbout::description() {
 }
 
 void frmAbout::Form_Load() {
-    lblTitle->setText(AppInfo::title());
+    lblTitle->setText(QtText::toQ(AppInfo::title()));
     AppLook::placeLabel(*lblTitle, Twips::rect(1050, 120, 1200, 285));
 }
 

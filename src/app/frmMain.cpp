@@ -1,11 +1,12 @@
 #include "app/frmMain.h"
+#include "platform/qt/QtText.h"
 
 #include "about/frmAbout.h"
 #include "app/AppLook.h"
 #include "app/SilentPrompts.h"
 #include "app/Twips.h"
-#include "platform/qt/QtCodec936.h"
 #include "keywords/FileDialogs.h"
+#include "platform/qt/QtCodec936.h"
 #include "registry/AutoRun.h"
 
 #include <QCheckBox>
@@ -80,7 +81,7 @@ frmMain::frmMain(MainWindowServices services, QWidget* parent)
       m_services(std::move(services)), m_listFile(m_services.prompts),
       m_search(m_services.windows) {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(AppInfo::mainCaption());
+    setWindowTitle(QtText::toQ(AppInfo::mainCaption()));
     setWindowIcon(AppLook::icon());
     setFont(AppLook::font());
     setFixedSize(Twips::size(6795, 6810));
@@ -227,7 +228,7 @@ void frmMain::buildControls() {
 }
 
 void frmMain::Form_Load() {
-    const QString path = m_services.app.keyListPath();
+    const QString path = QtText::toQ(m_services.app.keyListPath());
     if (m_listFile.FileExists(path)) {
         // A store that exists but could not be read is kept aside before it is first
         // overwritten, so that what it held is not lost.
@@ -247,12 +248,12 @@ void frmMain::OutputList(const QString& path) {
 void frmMain::SaveQuietly() {
     SilentPrompts silent;
     ListFile quiet(silent);
-    writeList(m_services.app.keyListPath(), quiet, silent);
+    writeList(QtText::toQ(m_services.app.keyListPath()), quiet, silent);
 }
 
 void frmMain::writeList(const QString& path, ListFile& listFile, Prompts& prompts) {
-    if (m_keepStoreAside && sameFile(path, m_services.app.keyListPath())) {
-        if (!listFile.KeepAside(m_services.app.keyListPath())) {
+    if (m_keepStoreAside && sameFile(path, QtText::toQ(m_services.app.keyListPath()))) {
+        if (!listFile.KeepAside(QtText::toQ(m_services.app.keyListPath()))) {
             // Without a safe copy the unread store is not overwritten; this save fails.
             prompts.MsgBox(QStringLiteral("导出列表失败！无法创建文件。"),
                            Msg::OkOnly | Msg::Critical, QString());
@@ -266,7 +267,7 @@ void frmMain::writeList(const QString& path, ListFile& listFile, Prompts& prompt
 
 bool frmMain::isStorePath(const QString& path) const {
     return QFileInfo(path).absoluteFilePath() ==
-           QFileInfo(m_services.app.keyListPath()).absoluteFilePath();
+           QFileInfo(QtText::toQ(m_services.app.keyListPath())).absoluteFilePath();
 }
 
 bool frmMain::isAuto() {
@@ -299,7 +300,7 @@ void frmMain::Command2_Click() {
 }
 
 void frmMain::cmdHide_Click() {
-    OutputList(m_services.app.keyListPath());
+    OutputList(QtText::toQ(m_services.app.keyListPath()));
     hide();
 }
 
@@ -318,7 +319,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 
 bool frmMain::Form_Unload() {
     // Saved before asking, so the list is on disk even when the user stays.
-    OutputList(m_services.app.keyListPath());
+    OutputList(QtText::toQ(m_services.app.keyListPath()));
     const int answer = m_services.prompts.MsgBox(
         QStringLiteral("你确定要退出吗？"), Msg::YesNo | Msg::Question, QStringLiteral("询问"));
     return answer == Msg::Yes;
@@ -363,7 +364,7 @@ bool frmMain::isStorable(const QString& keyword) {
     if (lost.isEmpty())
         return true;
     m_services.prompts.MsgBox(unstorableMessage(lost), Msg::OkOnly | Msg::Critical,
-                              AppInfo::title());
+                              QtText::toQ(AppInfo::title()));
     return false;
 }
 
@@ -371,7 +372,7 @@ bool frmMain::hasRoom() {
     if (m_keyList->count() < ListFile::kMaxKeywords)
         return true;
     m_services.prompts.MsgBox(QStringLiteral("关键字列表已满，最多只能容纳 32767 个关键字。"),
-                              Msg::OkOnly | Msg::Exclamation, AppInfo::title());
+                              Msg::OkOnly | Msg::Exclamation, QtText::toQ(AppInfo::title()));
     return false;
 }
 
@@ -402,8 +403,8 @@ void frmMain::Update_cmd_Click() {
     if (index < 0)
         return;
     const QString current = m_keyList->at(index);
-    const QString text =
-        m_services.prompts.InputBox(QStringLiteral("请输入关键字"), AppInfo::title(), current);
+    const QString text = m_services.prompts.InputBox(QStringLiteral("请输入关键字"),
+                                                     QtText::toQ(AppInfo::title()), current);
     if (text.isEmpty() || !isStorable(text))
         return;
     // The entry the prompt was filled with must still be the one at that place.

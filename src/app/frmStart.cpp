@@ -7,6 +7,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/local/InstanceLock.h"
 #include "platform/local/WakeUpServer.h"
+#include "platform/qt/QtText.h"
 
 #include <QLineEdit>
 
@@ -35,7 +36,8 @@ void frmStart::releaseInstance() {
 
 void frmStart::Form_Load(const QString& arguments) {
     if (m_services.instance.anotherInstanceRuns()) {
-        const QString address = m_services.settings.GetSetting(AppInfo::title(), kSection, kKey);
+        const QString address =
+            m_services.settings.GetSetting(QtText::toQ(AppInfo::title()), kSection, kKey);
         m_services.sendWakeUp(address, wakeUpText());
         m_services.endProcess();
         return;
@@ -44,7 +46,7 @@ void frmStart::Form_Load(const QString& arguments) {
     m_server = std::make_unique<WakeUpServer>([this](const QString& text) { receive(text); },
                                               m_services.runtimeFolder);
     m_server->listen(m_services.instance.held());
-    m_services.settings.SaveSetting(AppInfo::title(), kSection, kKey,
+    m_services.settings.SaveSetting(QtText::toQ(AppInfo::title()), kSection, kKey,
                                     QString::number(m_server->id()));
 
     m_main = m_services.loadMain();

@@ -9,11 +9,13 @@
 #include "platform/local/SignalWatcher.h"
 #include "platform/local/WakeUpClient.h"
 #include "platform/qt/QtPrompts.h"
+#include "platform/qt/QtText.h"
 #include "platform/x11/X11WindowSystem.h"
 #include "platform/xdg/IniSettingsStore.h"
 #include "platform/xdg/XdgRegistry.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -50,7 +52,8 @@ int main(int argc, char** argv) {
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
 
-    const AppInfo app = AppInfo::fromApplication();
+    const QFileInfo exe(QCoreApplication::applicationFilePath());
+    const AppInfo app(QtText::fromQ(exe.absolutePath()), QtText::fromQ(exe.fileName()));
     QtPrompts prompts;
     XdgRegistry registry;
     IniSettingsStore settings;

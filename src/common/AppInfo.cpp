@@ -1,28 +1,20 @@
 #include "common/AppInfo.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
-
-AppInfo::AppInfo(QString exeDir, QString exeFileName)
-    : m_exeDir(std::move(exeDir)), m_exeFileName(std::move(exeFileName)) {
-    while (m_exeDir.size() > 1 && m_exeDir.endsWith(QLatin1Char('/')))
-        m_exeDir.chop(1);
+AppInfo::AppInfo(std::u16string exeDir, std::u16string exeFileName, char16_t separator)
+    : m_exeDir(std::move(exeDir)), m_exeFileName(std::move(exeFileName)), m_separator(separator) {
+    while (m_exeDir.size() > 1 && m_exeDir.back() == m_separator)
+        m_exeDir.pop_back();
 }
 
-AppInfo AppInfo::fromApplication() {
-    const QFileInfo exe(QCoreApplication::applicationFilePath());
-    return AppInfo(exe.absolutePath(), exe.fileName());
+std::u16string AppInfo::baseName() const {
+    const std::size_t dot = m_exeFileName.rfind(u'.');
+    return dot != std::u16string::npos && dot > 0 ? m_exeFileName.substr(0, dot) : m_exeFileName;
 }
 
-QString AppInfo::baseName() const {
-    const qsizetype dot = m_exeFileName.lastIndexOf(QLatin1Char('.'));
-    return dot > 0 ? m_exeFileName.left(dot) : m_exeFileName;
+std::u16string AppInfo::exePath() const {
+    return m_exeDir + m_separator + m_exeFileName;
 }
 
-QString AppInfo::exePath() const {
-    return m_exeDir + QLatin1Char('/') + m_exeFileName;
-}
-
-QString AppInfo::keyListPath() const {
-    return m_exeDir + QStringLiteral("/KeyList.dat");
+std::u16string AppInfo::keyListPath() const {
+    return m_exeDir + m_separator + u"KeyList.dat";
 }

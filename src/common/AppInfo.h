@@ -1,33 +1,33 @@
 #pragma once
 
-#include <QString>
+#include <string>
 
 // The program's fixed names and where its executable lives. The paths are captured once
-// (from the running application, or given by a test) and passed to whoever needs them.
+// (by the platform, or given by a test) and passed to whoever needs them. The separator is
+// the platform's: "/" on Linux, "\" on Windows.
 class AppInfo {
 public:
-    AppInfo(QString exeDir, QString exeFileName);
+    AppInfo(std::u16string exeDir, std::u16string exeFileName, char16_t separator = u'/');
 
-    // The running executable's directory and file name (needs a QCoreApplication).
-    static AppInfo fromApplication();
-
-    static QString title() { return QStringLiteral("墨枫哨兵"); }
-    static QString version() { return QStringLiteral("1.00"); }
+    static std::u16string title() { return u"墨枫哨兵"; }
+    static std::u16string version() { return u"1.00"; }
     // The main window's caption: title, a blank, version.
-    static QString mainCaption() { return title() + QLatin1Char(' ') + version(); }
+    static std::u16string mainCaption() { return title() + u' ' + version(); }
 
     // Directory of the executable without a trailing separator.
-    const QString& exeDir() const { return m_exeDir; }
+    const std::u16string& exeDir() const { return m_exeDir; }
     // File name of the executable ("sentinel").
-    const QString& exeFileName() const { return m_exeFileName; }
+    const std::u16string& exeFileName() const { return m_exeFileName; }
+    char16_t separator() const { return m_separator; }
     // File name without its extension.
-    QString baseName() const;
+    std::u16string baseName() const;
     // Full path of the executable.
-    QString exePath() const;
+    std::u16string exePath() const;
     // The keyword store beside the executable, formed anew at each use.
-    QString keyListPath() const;
+    std::u16string keyListPath() const;
 
 private:
-    QString m_exeDir;
-    QString m_exeFileName;
+    std::u16string m_exeDir;
+    std::u16string m_exeFileName;
+    char16_t m_separator;
 };

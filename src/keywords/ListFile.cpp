@@ -1,9 +1,10 @@
 #include "keywords/ListFile.h"
 
 #include "common/AppInfo.h"
-#include "platform/qt/QtCodec936.h"
 #include "keywords/ListHeader.h"
 #include "keywords/ListLineReader.h"
+#include "platform/qt/QtCodec936.h"
+#include "platform/qt/QtText.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -128,13 +129,13 @@ QString ListFile::GetListVersion(const QString& path, bool* ok) const {
 }
 
 ListFile::ReadResult ListFile::cannotOpen() {
-    m_prompts.MsgBox(message("无法打开文件"), Msg::OkOnly, AppInfo::title());
+    m_prompts.MsgBox(message("无法打开文件"), Msg::OkOnly, QtText::toQ(AppInfo::title()));
     return ReadResult::CannotOpen;
 }
 
 ListFile::ReadResult ListFile::tooMany() {
     m_prompts.MsgBox(message("关键字列表最多只能容纳 32767 个关键字，文件中其余的关键字没有读入。"),
-                     Msg::OkOnly | Msg::Exclamation, AppInfo::title());
+                     Msg::OkOnly | Msg::Exclamation, QtText::toQ(AppInfo::title()));
     return ReadResult::TooMany;
 }
 
@@ -156,12 +157,12 @@ ListFile::ReadResult ListFile::InputListFrom(QIODevice& device, KeywordList& lis
         return cannotOpen();
     const QString version = ListHeader::versionOf(decodeLines(head + kCr, 1).constFirst());
     if (version.isEmpty()) {
-        m_prompts.MsgBox(message("无法识别的文件"), Msg::OkOnly, AppInfo::title());
+        m_prompts.MsgBox(message("无法识别的文件"), Msg::OkOnly, QtText::toQ(AppInfo::title()));
         return ReadResult::NotRecognised;
     }
     if (!ListHeader::isReadable(version)) {
         m_prompts.MsgBox(message("文件需要更高版本的 墨枫哨兵") + version + message(" 才能打开"),
-                         Msg::OkOnly, AppInfo::title());
+                         Msg::OkOnly, QtText::toQ(AppInfo::title()));
         return ReadResult::NewerVersion;
     }
     QByteArray line;
@@ -210,7 +211,7 @@ bool ListFile::OutputList(const QString& path, const KeywordList& list, Links li
     if (replaceFile(path, ListBytes(list), links))
         return true;
     m_prompts.MsgBox(message("导出列表失败！无法创建文件。"), Msg::OkOnly | Msg::Critical,
-                     AppInfo::title());
+                     QtText::toQ(AppInfo::title()));
     return false;
 }
 

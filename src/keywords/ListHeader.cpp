@@ -1,6 +1,7 @@
 #include "keywords/ListHeader.h"
 
 #include "common/AppInfo.h"
+#include "platform/qt/QtText.h"
 
 #include <QByteArray>
 
@@ -14,11 +15,11 @@ bool isDigit(QChar c) {
 } // namespace
 
 QString ListHeader::line() {
-    return prefix() + AppInfo::version() + QLatin1Char(']');
+    return prefix() + QtText::toQ(AppInfo::version()) + QLatin1Char(']');
 }
 
 QString ListHeader::prefix() {
-    return QLatin1Char('[') + AppInfo::title();
+    return QLatin1Char('[') + QtText::toQ(AppInfo::title());
 }
 
 QString ListHeader::versionOf(const QString& firstLine) {

@@ -1,4 +1,5 @@
 #include "password/LoginContext.h"
+#include "platform/qt/QtText.h"
 
 #include <QWidget>
 
@@ -6,7 +7,7 @@ LoginContext::LoginContext(SettingsStore& settings, Prompts& prompts, AppInfo ap
     : m_settings(settings), m_prompts(prompts), m_app(std::move(app)) {}
 
 PasswordSettings LoginContext::passwordSettings() const {
-    return PasswordSettings(m_settings, m_app.exeDir());
+    return PasswordSettings(m_settings, QtText::toQ(m_app.exeDir()));
 }
 
 QWidget* LoginContext::openLogin() const {

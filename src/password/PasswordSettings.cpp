@@ -2,12 +2,14 @@
 
 #include "common/AppInfo.h"
 #include "platform/SettingsStore.h"
+#include "platform/qt/QtText.h"
 
 PasswordSettings::PasswordSettings(SettingsStore& store, QString exeDir)
     : m_store(store), m_exeDir(std::move(exeDir)) {}
 
 QString PasswordSettings::storedForm() const {
-    return m_store.GetSetting(AppInfo::title(), QStringLiteral("lgPw"), QStringLiteral("Endoor"));
+    return m_store.GetSetting(QtText::toQ(AppInfo::title()), QStringLiteral("lgPw"),
+                              QStringLiteral("Endoor"));
 }
 
 QString PasswordSettings::hint() const {
@@ -15,8 +17,8 @@ QString PasswordSettings::hint() const {
 }
 
 void PasswordSettings::saveStoredForm(const QString& storedForm) {
-    m_store.SaveSetting(AppInfo::title(), QStringLiteral("lgPw"), QStringLiteral("EnDoor"),
-                        storedForm);
+    m_store.SaveSetting(QtText::toQ(AppInfo::title()), QStringLiteral("lgPw"),
+                        QStringLiteral("EnDoor"), storedForm);
 }
 
 void PasswordSettings::saveHint(const QString& hint) {

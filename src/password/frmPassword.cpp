@@ -8,6 +8,7 @@
 #include "password/PassTransform.h"
 #include "password/PasswordEdit.h"
 #include "platform/Prompts.h"
+#include "platform/qt/QtText.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -89,7 +90,8 @@ void frmPassword::Ok_cmd_Click() {
         grant();
         return;
     }
-    m_context.prompts().MsgBox(QStringLiteral("密码错误"), Msg::OkOnly, AppInfo::title());
+    m_context.prompts().MsgBox(QStringLiteral("密码错误"), Msg::OkOnly,
+                               QtText::toQ(AppInfo::title()));
     Mima_Text->clear();
     Mima_Text->setFocus(); // ready for the next attempt, also after a click on OK
 }

@@ -7,6 +7,7 @@
 #include "password/PassTransform.h"
 #include "password/PasswordEdit.h"
 #include "platform/Prompts.h"
+#include "platform/qt/QtText.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -90,12 +91,13 @@ void frmSetPass::Ok_cmd_Click() {
         OldPass->clear();
         NewPass->clear();
         NewPass2->clear();
-        prompts.MsgBox(QStringLiteral("原密码错误"), Msg::OkOnly, AppInfo::title());
+        prompts.MsgBox(QStringLiteral("原密码错误"), Msg::OkOnly, QtText::toQ(AppInfo::title()));
         OldPass->setFocus();
         return;
     }
     if (NewPass->text() != NewPass2->text()) {
-        prompts.MsgBox(QStringLiteral("两次输入的密码不同"), Msg::OkOnly, AppInfo::title());
+        prompts.MsgBox(QStringLiteral("两次输入的密码不同"), Msg::OkOnly,
+                       QtText::toQ(AppInfo::title()));
         NewPass->clear();
         NewPass2->clear();
         NewPass->setFocus();
@@ -105,7 +107,7 @@ void frmSetPass::Ok_cmd_Click() {
     const std::optional<QString> stored = PassTransform::EncodePass(NewPass->text());
     if (!stored) {
         prompts.MsgBox(QStringLiteral("密码只能包含英文字母、数字和符号"), Msg::OkOnly,
-                       AppInfo::title());
+                       QtText::toQ(AppInfo::title()));
         NewPass->clear();
         NewPass2->clear();
         NewPass->setFocus();

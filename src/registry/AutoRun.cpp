@@ -1,4 +1,5 @@
 #include "registry/AutoRun.h"
+#include "platform/qt/QtText.h"
 
 #include "registry/CReg.h"
 
@@ -12,10 +13,10 @@ AutoRun::AutoRun(RegistryApi& registry, const AppInfo& app) : m_registry(registr
 
 QString AutoRun::logonCommand() const {
     // The root folder already ends in the separator.
-    const QString dir = m_app.exeDir().endsWith(QLatin1Char('/'))
-                            ? m_app.exeDir()
-                            : m_app.exeDir() + QLatin1Char('/');
-    return dir + m_app.exeFileName() + QStringLiteral(" /auto");
+    const QString dir = QtText::toQ(m_app.exeDir()).endsWith(QLatin1Char('/'))
+                            ? QtText::toQ(m_app.exeDir())
+                            : QtText::toQ(m_app.exeDir()) + QLatin1Char('/');
+    return dir + QtText::toQ(m_app.exeFileName()) + QStringLiteral(" /auto");
 }
 
 bool AutoRun::isAuto() {
@@ -25,7 +26,7 @@ bool AutoRun::isAuto() {
     bool answer = false;
     QByteArray data;
     qint32 type = 0;
-    if (reg.GetValue(key, m_app.baseName(), data, type))
+    if (reg.GetValue(key, QtText::toQ(m_app.baseName()), data, type))
         answer = reg.ValueOutput(data, type).toUpper() == logonCommand().toUpper();
     reg.CloseKey(key);
     return answer;
@@ -39,9 +40,9 @@ int AutoRun::cekAutoRun_Click(int newValue) {
     reg.OpenKey(Reg::HkeyLocalMachine, kRunKey, key);
     int shown = newValue;
     if (newValue == kChecked) {
-        if (!reg.SetValue(key, m_app.baseName(), Reg::TypeSz, logonCommand(), 0))
+        if (!reg.SetValue(key, QtText::toQ(m_app.baseName()), Reg::TypeSz, logonCommand(), 0))
             shown = kUnchecked;
-    } else if (!reg.DelValue(key, m_app.baseName())) {
+    } else if (!reg.DelValue(key, QtText::toQ(m_app.baseName()))) {
         shown = kChecked;
     }
     reg.CloseKey(key);

@@ -3,6 +3,7 @@
 #include "app/frmMain.h"
 #include "platform/fake/FakeWindowSystem.h"
 #include "platform/fake/ScriptedPrompts.h"
+#include "platform/qt/QtText.h"
 #include "registry/FakeRegistry.h"
 
 #include <QApplication>
@@ -14,7 +15,7 @@ int main(int argc, char** argv) {
     if (argc != 2)
         return 2;
     const QString exeDir = QString::fromLocal8Bit(argv[1]);
-    AppInfo app(exeDir, QStringLiteral("sentinel"));
+    AppInfo app(QtText::fromQ(exeDir), u"sentinel");
     FakeWindowSystem windows;
     ScriptedPrompts prompts;
     FakeRegistry registry;

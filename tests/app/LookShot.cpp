@@ -20,6 +20,7 @@
 #include "platform/fake/MemorySettingsStore.h"
 #include "platform/fake/ScriptedPrompts.h"
 #include "platform/qt/QtPrompts.h"
+#include "platform/qt/QtText.h"
 #include "registry/FakeRegistry.h"
 
 #include <QApplication>
@@ -88,9 +89,10 @@ int main(int argc, char** argv) {
     QtPrompts prompts;
     FakeRegistry registry;
     MemorySettingsStore store;
-    const AppInfo app(QStringLiteral("/opt/sentinel"), QStringLiteral("sentinel"));
+    const AppInfo app(u"/opt/sentinel", u"sentinel");
     // With a password set the login dialog waits for it instead of granting at once.
-    store.SaveSetting(AppInfo::title(), "lgPw", "EnDoor", *PassTransform::EncodePass("pw"));
+    store.SaveSetting(QtText::toQ(AppInfo::title()), "lgPw", "EnDoor",
+                      *PassTransform::EncodePass("pw"));
     LoginContext login(store, scripted, app);
     std::unique_ptr<QWidget> window;
     if (mode == QStringLiteral("main"))

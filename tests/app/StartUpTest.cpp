@@ -5,6 +5,7 @@
 #include "password/PassTransform.h"
 #include "platform/local/RuntimeFolder.h"
 #include "platform/local/WakeUpServer.h"
+#include "platform/qt/QtText.h"
 #include "platform/x11/X11WindowSystem.h"
 #include "platform/xdg/IniSettingsStore.h"
 #include "support/ChildProcess.h"
@@ -83,7 +84,7 @@ protected:
 
     void setPassword(const QString& password) {
         IniSettingsStore settings;
-        settings.SaveSetting(AppInfo::title(), "lgPw", "EnDoor",
+        settings.SaveSetting(QtText::toQ(AppInfo::title()), "lgPw", "EnDoor",
                              PassTransform::EncodePass(password).value());
     }
 
@@ -118,7 +119,7 @@ protected:
             .entryList({"wake-*", "instance.lock"}, QDir::Files | QDir::System);
     }
     QString published() const {
-        return IniSettingsStore().GetSetting(AppInfo::title(), "lgpw", "hwnd");
+        return IniSettingsStore().GetSetting(QtText::toQ(AppInfo::title()), "lgpw", "hwnd");
     }
     QByteArray storeBytes() const {
         QFile store(QFileInfo(exe).absolutePath() + "/KeyList.dat");
@@ -162,7 +163,7 @@ TEST_F(StartUp, EveryEndRemovesTheWakeUpSocketAndTheLock) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        IniSettingsStore().SaveSetting(AppInfo::title(), "lgPw", "EnDoor", QString());
+        IniSettingsStore().SaveSetting(QtText::toQ(AppInfo::title()), "lgPw", "EnDoor", QString());
         if (c.how == How::RefusedLogin)
             setPassword("secret");
         ChildProcess program;
@@ -315,7 +316,9 @@ TEST_F(StartUp, SecondStartWhileHiddenWithoutPasswordShowsTheWindow) {
     ChildProcess first;
     start(first, {"/auto"});
     ASSERT_TRUE(waitUntil([&] {
-        return !IniSettingsStore().GetSetting(AppInfo::title(), "lgpw", "hwnd").isEmpty();
+        return !IniSettingsStore()
+                    .GetSetting(QtText::toQ(AppInfo::title()), "lgpw", "hwnd")
+                    .isEmpty();
     }));
     EXPECT_FALSE(shown(kMainCaption));
     ChildProcess second;
@@ -331,7 +334,9 @@ TEST_F(StartUp, SecondStartWhileHiddenAsksForThePasswordAndWaits) {
     ChildProcess first;
     start(first, {"/auto"});
     ASSERT_TRUE(waitUntil([&] {
-        return !IniSettingsStore().GetSetting(AppInfo::title(), "lgpw", "hwnd").isEmpty();
+        return !IniSettingsStore()
+                    .GetSetting(QtText::toQ(AppInfo::title()), "lgpw", "hwnd")
+                    .isEmpty();
     }));
     ChildProcess second;
     start(second);
@@ -341,9 +346,10 @@ TEST_F(StartUp, SecondStartWhileHiddenAsksForThePasswordAndWaits) {
 
     // A wrong password: the message, then the dialog again.
     typeInto(kLoginCaption, "wrong", "Return");
-    ASSERT_TRUE(waitUntil([&] { return shown(AppInfo::title()); }));
-    typeInto(AppInfo::title(), "", "Return");
-    ASSERT_TRUE(waitUntil([&] { return !shown(AppInfo::title()) && shown(kLoginCaption); }));
+    ASSERT_TRUE(waitUntil([&] { return shown(QtText::toQ(AppInfo::title())); }));
+    typeInto(QtText::toQ(AppInfo::title()), "", "Return");
+    ASSERT_TRUE(
+        waitUntil([&] { return !shown(QtText::toQ(AppInfo::title())) && shown(kLoginCaption); }));
     EXPECT_TRUE(second.running());
 
     // Cancel: the first stays hidden and patrolling, the second ends.
@@ -386,9 +392,12 @@ TEST_F(StartUp, StaleAddressOfACrashedInstanceGivesAFreshStart) {
     ChildProcess crashed;
     start(crashed, {"/auto"});
     ASSERT_TRUE(waitUntil([&] {
-        return !IniSettingsStore().GetSetting(AppInfo::title(), "lgpw", "hwnd").isEmpty();
+        return !IniSettingsStore()
+                    .GetSetting(QtText::toQ(AppInfo::title()), "lgpw", "hwnd")
+                    .isEmpty();
     }));
-    const QString staleAddress = IniSettingsStore().GetSetting(AppInfo::title(), "lgpw", "hwnd");
+    const QString staleAddress =
+        IniSettingsStore().GetSetting(QtText::toQ(AppInfo::title()), "lgpw", "hwnd");
     ::kill(crashed.pid(), SIGKILL);
     ASSERT_TRUE(crashed.waitFor(10000));
 
@@ -397,7 +406,8 @@ TEST_F(StartUp, StaleAddressOfACrashedInstanceGivesAFreshStart) {
     start(fresh);
     ASSERT_TRUE(waitUntil([&] { return shown(kMainCaption); }));
     EXPECT_TRUE(fresh.running());
-    EXPECT_NE(IniSettingsStore().GetSetting(AppInfo::title(), "lgpw", "hwnd"), staleAddress);
+    EXPECT_NE(IniSettingsStore().GetSetting(QtText::toQ(AppInfo::title()), "lgpw", "hwnd"),
+              staleAddress);
     // And a later one still hands off to it.
     ChildProcess later;
     start(later);
@@ -415,7 +425,7 @@ TEST_F(StartUp, HostileWakeUpClientsBlockNeitherThePatrolNorTheWakeUp) {
     start(program, {"/auto"});
     QString address;
     ASSERT_TRUE(waitUntil([&] {
-        address = IniSettingsStore().GetSetting(AppInfo::title(), "lgpw", "hwnd");
+        address = IniSettingsStore().GetSetting(QtText::toQ(AppInfo::title()), "lgpw", "hwnd");
         return !address.isEmpty();
     }));
     const QString path = WakeUpServer::socketPath(RuntimeFolder::path(), address.toInt());

@@ -1,9 +1,10 @@
 #include "app/frmMain.h"
 #include "about/frmAbout.h"
 #include "app/Twips.h"
-#include "platform/qt/QtCodec936.h"
 #include "platform/fake/FakeWindowSystem.h"
 #include "platform/fake/ScriptedPrompts.h"
+#include "platform/qt/QtCodec936.h"
+#include "platform/qt/QtText.h"
 #include "registry/AutoRun.h"
 #include "registry/FakeRegistry.h"
 #include "support/ChildProcess.h"
@@ -70,7 +71,7 @@ protected:
         QDir().mkpath(m_exeDir);
         // The run key is there on every installed system.
         registry.putKey(Reg::HkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
-        m_app = std::make_unique<AppInfo>(m_exeDir, QStringLiteral("sentinel"));
+        m_app = std::make_unique<AppInfo>(QtText::fromQ(m_exeDir), u"sentinel");
     }
 
     std::unique_ptr<frmMain> make() {
@@ -103,7 +104,7 @@ protected:
     }
 
     // The store's path, and the app as it knows it.
-    QString store() const { return m_app->keyListPath(); }
+    QString store() const { return QtText::toQ(m_app->keyListPath()); }
     const AppInfo& app() const { return *m_app; }
 
     TestEnv env;

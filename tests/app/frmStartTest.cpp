@@ -9,6 +9,7 @@
 #include "platform/fake/MemorySettingsStore.h"
 #include "platform/fake/ScriptedPrompts.h"
 #include "platform/local/InstanceLock.h"
+#include "platform/qt/QtText.h"
 #include "registry/FakeRegistry.h"
 #include "support/TestEnv.h"
 
@@ -22,7 +23,7 @@ namespace {
 
 class FrmStart : public ::testing::Test {
 protected:
-    FrmStart() : app(env.work(), QStringLiteral("sentinel")), login(settings, prompts, app) {}
+    FrmStart() : app(QtText::fromQ(env.work()), u"sentinel"), login(settings, prompts, app) {}
 
     std::unique_ptr<frmStart> make() {
         return std::make_unique<frmStart>(StartServices{
@@ -65,7 +66,7 @@ TEST_F(FrmStart, FirstInstancePublishesItsAddressAndLoadsTheWindowHidden) {
     ASSERT_NE(start->mainWindow(), nullptr);
     EXPECT_FALSE(start->mainWindow()->isVisible());
     EXPECT_FALSE(start->isVisible());
-    EXPECT_EQ(settings.GetSetting(AppInfo::title(), "lgpw", "hwnd"),
+    EXPECT_EQ(settings.GetSetting(QtText::toQ(AppInfo::title()), "lgpw", "hwnd"),
               QString::number(start->wakeUpId()));
     EXPECT_GT(start->wakeUpId(), 0);
     EXPECT_TRUE(sent.isEmpty());
@@ -74,13 +75,13 @@ TEST_F(FrmStart, FirstInstancePublishesItsAddressAndLoadsTheWindowHidden) {
 TEST_F(FrmStart, LaterInstanceSendsShowToThePublishedAddressAndEnds) {
     InstanceLock earlier;
     ASSERT_FALSE(earlier.anotherInstanceRuns());
-    settings.SaveSetting(AppInfo::title(), "lgpw", "hwnd", "4242");
+    settings.SaveSetting(QtText::toQ(AppInfo::title()), "lgpw", "hwnd", "4242");
     auto start = make();
     start->Form_Load("");
     EXPECT_EQ(sent, QStringList{"4242|show"});
     EXPECT_EQ(ends, 1);
     EXPECT_EQ(loads, 0); // no window, nothing saved
-    EXPECT_EQ(settings.GetSetting(AppInfo::title(), "lgpw", "hwnd"), "4242");
+    EXPECT_EQ(settings.GetSetting(QtText::toQ(AppInfo::title()), "lgpw", "hwnd"), "4242");
 }
 
 TEST_F(FrmStart, WakeUpTextsAreHandledAndAlwaysCleared) {
@@ -100,7 +101,7 @@ TEST_F(FrmStart, WakeUpTextsAreHandledAndAlwaysCleared) {
     EXPECT_TRUE(main->isVisible());
     EXPECT_TRUE(txtShow->text().isEmpty());
     // Visible and minimised: shown again and restored, without the gate.
-    settings.SaveSetting(AppInfo::title(), "lgPw", "EnDoor",
+    settings.SaveSetting(QtText::toQ(AppInfo::title()), "lgPw", "EnDoor",
                          PassTransform::EncodePass("pw").value());
     main->showMinimized();
     txtShow->setText("show");

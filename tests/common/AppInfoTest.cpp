@@ -3,12 +3,21 @@
 #include <gtest/gtest.h>
 
 TEST(AppInfo, NamesAndPaths) {
-    EXPECT_EQ(AppInfo::title(), QString::fromUtf8("墨枫哨兵"));
-    EXPECT_EQ(AppInfo::mainCaption(), QString::fromUtf8("墨枫哨兵 1.00"));
-    const AppInfo info(QStringLiteral("/opt/guard dir/"), QStringLiteral("sentinel"));
-    EXPECT_EQ(info.exeDir(), QStringLiteral("/opt/guard dir"));
-    EXPECT_EQ(info.baseName(), QStringLiteral("sentinel"));
-    EXPECT_EQ(info.keyListPath(), QStringLiteral("/opt/guard dir/KeyList.dat"));
-    EXPECT_EQ(AppInfo(QStringLiteral("/x"), QStringLiteral("Quelvark.exe")).baseName(),
-              QStringLiteral("Quelvark"));
+    EXPECT_EQ(AppInfo::title(), u"墨枫哨兵");
+    EXPECT_EQ(AppInfo::mainCaption(), u"墨枫哨兵 1.00");
+    const AppInfo info(u"/opt/guard dir/", u"sentinel");
+    EXPECT_EQ(info.exeDir(), u"/opt/guard dir");
+    EXPECT_EQ(info.baseName(), u"sentinel");
+    EXPECT_EQ(info.exePath(), u"/opt/guard dir/sentinel");
+    EXPECT_EQ(info.keyListPath(), u"/opt/guard dir/KeyList.dat");
+    EXPECT_EQ(AppInfo(u"/x", u"Quelvark.exe").baseName(), u"Quelvark");
+    EXPECT_EQ(AppInfo(u"/", u"sentinel").exeDir(), u"/");
+}
+
+TEST(AppInfo, WindowsSeparator) {
+    const AppInfo info(u"C:\\Program Files\\墨枫哨兵\\", u"sentinel.exe", u'\\');
+    EXPECT_EQ(info.exeDir(), u"C:\\Program Files\\墨枫哨兵");
+    EXPECT_EQ(info.exePath(), u"C:\\Program Files\\墨枫哨兵\\sentinel.exe");
+    EXPECT_EQ(info.keyListPath(), u"C:\\Program Files\\墨枫哨兵\\KeyList.dat");
+    EXPECT_EQ(info.baseName(), u"sentinel");
 }

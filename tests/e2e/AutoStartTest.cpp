@@ -4,6 +4,7 @@
 
 #include "common/AppInfo.h"
 #include "password/PassTransform.h"
+#include "platform/qt/QtText.h"
 #include "platform/xdg/IniSettingsStore.h"
 
 #include <QFile>
@@ -14,7 +15,7 @@ class AutoStart : public Journey {
 protected:
     // The wake-up address a start publishes once it runs as the one instance.
     static QString wakeUpAddress() {
-        return IniSettingsStore().GetSetting(AppInfo::title(), QStringLiteral("lgpw"),
+        return IniSettingsStore().GetSetting(QtText::toQ(AppInfo::title()), QStringLiteral("lgpw"),
                                              QStringLiteral("hwnd"));
     }
 
@@ -29,7 +30,7 @@ protected:
 
 TEST_F(AutoStart, AutoShowsNothingAndASecondStartAsksForThePasswordInTheFirst) {
     // A password from an earlier session.
-    IniSettingsStore().SaveSetting(AppInfo::title(), QStringLiteral("lgPw"),
+    IniSettingsStore().SaveSetting(QtText::toQ(AppInfo::title()), QStringLiteral("lgPw"),
                                    QStringLiteral("EnDoor"),
                                    PassTransform::EncodePass(QStringLiteral("Secret12")).value());
     writeKeyList(kListHeader + QByteArray("forbidden\r\n"));

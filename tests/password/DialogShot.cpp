@@ -8,6 +8,7 @@
 #include "password/PassTransform.h"
 #include "platform/fake/MemorySettingsStore.h"
 #include "platform/fake/ScriptedPrompts.h"
+#include "platform/qt/QtText.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -22,9 +23,10 @@ int main(int argc, char** argv) {
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("login");
     MemorySettingsStore store;
     ScriptedPrompts prompts;
-    LoginContext context(store, prompts, AppInfo(QStringLiteral("/opt/sentinel"), "sentinel"));
+    LoginContext context(store, prompts, AppInfo(u"/opt/sentinel", u"sentinel"));
     if (mode != QStringLiteral("setpass-first"))
-        store.SaveSetting(AppInfo::title(), "lgPw", "EnDoor", *PassTransform::EncodePass("pw"));
+        store.SaveSetting(QtText::toQ(AppInfo::title()), "lgPw", "EnDoor",
+                          *PassTransform::EncodePass("pw"));
     store.SaveSetting(QStringLiteral("/opt/sentinel"), "lgpw", "Tip", "hint");
 
     QTimer poll;

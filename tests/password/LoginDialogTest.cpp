@@ -6,6 +6,7 @@
 #include "password/PassTransform.h"
 #include "platform/fake/MemorySettingsStore.h"
 #include "platform/fake/ScriptedPrompts.h"
+#include "platform/qt/QtText.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -49,13 +50,13 @@ class LoginTest : public ::testing::Test {
 protected:
     MemorySettingsStore store;
     ScriptedPrompts prompts;
-    LoginContext context{store, prompts, AppInfo(kExeDir, QStringLiteral("sentinel"))};
+    LoginContext context{store, prompts, AppInfo(QtText::fromQ(kExeDir), u"sentinel")};
 
     // Settings as an earlier run left them; the spelling of section and key differs on
     // purpose from the reads.
     void givenPassword(const QString& password) {
-        store.SaveSetting(AppInfo::title(), QStringLiteral("LGPW"), QStringLiteral("endoor"),
-                          *PassTransform::EncodePass(password));
+        store.SaveSetting(QtText::toQ(AppInfo::title()), QStringLiteral("LGPW"),
+                          QStringLiteral("endoor"), *PassTransform::EncodePass(password));
     }
     void givenHint(const QString& hint) {
         store.SaveSetting(kExeDir, QStringLiteral("lgpw"), QStringLiteral("Tip"), hint);
@@ -112,7 +113,7 @@ struct LoginCase {
 };
 
 TEST_F(LoginTest, LoginTable) {
-    const QString title = AppInfo::title();
+    const QString title = QtText::toQ(AppInfo::title());
     const Message wrong{QStringLiteral("密码错误"), title};
     const QString hint = QString::fromUtf8("猫的名字 + 生日");
     const std::vector<LoginCase> cases = {
@@ -175,9 +176,9 @@ TEST_F(LoginTest, LoginTable) {
         SCOPED_TRACE(c.name);
         MemorySettingsStore fresh;
         ScriptedPrompts freshPrompts;
-        LoginContext ctx(fresh, freshPrompts, AppInfo(kExeDir, QStringLiteral("sentinel")));
+        LoginContext ctx(fresh, freshPrompts, AppInfo(QtText::fromQ(kExeDir), u"sentinel"));
         if (!c.password.isEmpty())
-            fresh.SaveSetting(AppInfo::title(), "lgPw", "EnDoor",
+            fresh.SaveSetting(QtText::toQ(AppInfo::title()), "lgPw", "EnDoor",
                               *PassTransform::EncodePass(c.password));
         fresh.SaveSetting(kExeDir, "lgpw", "Tip", c.hint);
         const int writesBefore = fresh.writeCount();
@@ -299,8 +300,9 @@ TEST_F(LoginTest, SettingsReadAtEachUse) {
         perform(dialog, {Step::TypeEnter, "new one"});
     });
     EXPECT_TRUE(CLogin(context).Pass());
-    const std::vector<Message> expected = {{"second hint", QStringLiteral("提示")},
-                                           {QStringLiteral("密码错误"), AppInfo::title()}};
+    const std::vector<Message> expected = {
+        {"second hint", QStringLiteral("提示")},
+        {QStringLiteral("密码错误"), QtText::toQ(AppInfo::title())}};
     EXPECT_EQ(messagesOf(prompts), expected);
 }
 

@@ -2,6 +2,7 @@
 #include "common/AppInfo.h"
 #include "password/PassTransform.h"
 #include "platform/fake/MemorySettingsStore.h"
+#include "platform/qt/QtText.h"
 #include "platform/xdg/IniSettingsStore.h"
 #include "support/TestEnv.h"
 
@@ -45,7 +46,7 @@ TEST(PasswordSettings, NamesOfTheTwoEntries) {
     settings.saveHint("hint");
     EXPECT_EQ(settings.storedForm(), "7645A6");
     EXPECT_EQ(settings.hint(), "hint");
-    const QString title = AppInfo::title();
+    const QString title = QtText::toQ(AppInfo::title());
     const std::vector<Call> expected = {
         {true, title, "lgPw", "EnDoor", "7645A6"},
         {true, dir, "lgpw", "Tip", "hint"},
@@ -62,7 +63,7 @@ TEST(PasswordSettings, OnThePerUserFile) {
     TestEnv env;
     IniSettingsStore store;
     const QString here = QString::fromUtf8("/home/用户/程序");
-    store.SaveSetting(AppInfo::title(), "lgpw", "hwnd", "4242");
+    store.SaveSetting(QtText::toQ(AppInfo::title()), "lgpw", "hwnd", "4242");
     {
         PasswordSettings settings(store, here);
         EXPECT_TRUE(settings.storedForm().isEmpty());
@@ -74,13 +75,13 @@ TEST(PasswordSettings, OnThePerUserFile) {
     PasswordSettings settings(again, here);
     EXPECT_TRUE(PassTransform::CheckPass("abc", settings.storedForm()));
     EXPECT_EQ(settings.hint(), QString::fromUtf8("三个字母"));
-    EXPECT_EQ(again.GetSetting(AppInfo::title(), "LGPW", "hwnd"), "4242");
+    EXPECT_EQ(again.GetSetting(QtText::toQ(AppInfo::title()), "LGPW", "hwnd"), "4242");
 
     PasswordSettings moved(again, here + "2");
     EXPECT_EQ(moved.storedForm(), settings.storedForm());
     EXPECT_TRUE(moved.hint().isEmpty());
 
-    again.SaveSetting(AppInfo::title(), "LgPw", "ENDOOR", "");
+    again.SaveSetting(QtText::toQ(AppInfo::title()), "LgPw", "ENDOOR", "");
     EXPECT_TRUE(PasswordSettings(again, here).storedForm().isEmpty());
     EXPECT_TRUE(PassTransform::CheckPass("", PasswordSettings(again, here).storedForm()));
 }

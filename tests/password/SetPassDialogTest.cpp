@@ -7,6 +7,7 @@
 #include "password/frmSetPass.h"
 #include "platform/fake/MemorySettingsStore.h"
 #include "platform/fake/ScriptedPrompts.h"
+#include "platform/qt/QtText.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -29,7 +30,8 @@ template <typename T> T* child(QDialog& dialog, const char* name) {
 }
 
 QString storedForm(MemorySettingsStore& store) {
-    return store.GetSetting(AppInfo::title(), QStringLiteral("lgpw"), QStringLiteral("endoor"));
+    return store.GetSetting(QtText::toQ(AppInfo::title()), QStringLiteral("lgpw"),
+                            QStringLiteral("endoor"));
 }
 
 QString hint(MemorySettingsStore& store) {
@@ -202,9 +204,9 @@ TEST(SetPassDialog, SetPassTable) {
         SCOPED_TRACE(c.name);
         MemorySettingsStore store;
         ScriptedPrompts prompts;
-        LoginContext context(store, prompts, AppInfo(kExeDir, QStringLiteral("sentinel")));
+        LoginContext context(store, prompts, AppInfo(QtText::fromQ(kExeDir), u"sentinel"));
         if (!c.password.isEmpty())
-            store.SaveSetting(AppInfo::title(), "lgPw", "EnDoor",
+            store.SaveSetting(QtText::toQ(AppInfo::title()), "lgPw", "EnDoor",
                               *PassTransform::EncodePass(c.password));
         if (!c.hintBefore.isEmpty())
             store.SaveSetting(kExeDir, "lgpw", "Tip", c.hintBefore);
@@ -233,7 +235,7 @@ TEST(SetPassDialog, SetPassTable) {
                     const auto& m = prompts.asked().last();
                     EXPECT_EQ(m.text, a.message);
                     EXPECT_EQ(m.style, Msg::OkOnly);
-                    EXPECT_EQ(m.caption, AppInfo::title());
+                    EXPECT_EQ(m.caption, QtText::toQ(AppInfo::title()));
                     const QString oldTyped =
                         child<QLineEdit>(dialog, "OldPass")->isEnabled() ? a.oldPass : QString();
                     const QStringList expected = a.message == wrongOld
@@ -296,13 +298,13 @@ TEST(SetPassDialog, WritesTheStoredFormThenTheHint) {
         }
     } store;
     ScriptedPrompts prompts;
-    LoginContext context(store, prompts, AppInfo(kExeDir, QStringLiteral("sentinel")));
+    LoginContext context(store, prompts, AppInfo(QtText::fromQ(kExeDir), u"sentinel"));
     ModalDriver driver(QStringLiteral("frmSetPass"), [&](QDialog& dialog) {
         perform(dialog, {"", "abc", "abc", QString::fromUtf8("提示文字")});
     });
     CLogin(context).SetPassword();
     ASSERT_EQ(store.writes.size(), 2u);
-    EXPECT_EQ(store.writes[0].app, AppInfo::title());
+    EXPECT_EQ(store.writes[0].app, QtText::toQ(AppInfo::title()));
     EXPECT_EQ(store.writes[0].section, QStringLiteral("lgPw"));
     EXPECT_EQ(store.writes[0].key, QStringLiteral("EnDoor"));
     EXPECT_EQ(store.writes[0].value, QStringLiteral("7645A6"));
@@ -323,9 +325,9 @@ TEST(SetPassDialog, WindowLayout) {
         SCOPED_TRACE(c.name);
         MemorySettingsStore store;
         ScriptedPrompts prompts;
-        LoginContext context(store, prompts, AppInfo(kExeDir, QStringLiteral("sentinel")));
+        LoginContext context(store, prompts, AppInfo(QtText::fromQ(kExeDir), u"sentinel"));
         if (c.passwordSet)
-            store.SaveSetting(AppInfo::title(), "lgPw", "EnDoor", "7645A6");
+            store.SaveSetting(QtText::toQ(AppInfo::title()), "lgPw", "EnDoor", "7645A6");
         store.SaveSetting(kExeDir, "lgpw", "Tip", "an old hint");
         const QColor defaultBase = QLineEdit().palette().color(QPalette::Disabled, QPalette::Base);
         ModalDriver driver(QStringLiteral("frmSetPass"), [&](QDialog& dialog) {

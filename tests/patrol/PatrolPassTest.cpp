@@ -2,6 +2,7 @@
 #include "common/AppInfo.h"
 #include "keywords/PlainKeywordList.h"
 #include "platform/fake/FakeWindowSystem.h"
+#include "platform/qt/QtText.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +29,7 @@ public:
         ++pidReads;
         return pid;
     }
-    QString caption = AppInfo::mainCaption();
+    QString caption = QtText::toQ(AppInfo::mainCaption());
     quint32 pid = kOwnPid;
     mutable int captionReads = 0;
     mutable int pidReads = 0;
@@ -93,7 +94,7 @@ TEST_P(PatrolPassTable, ACheckOfTheWindowsThatChangedClosesWhatThePassWould) {
         EXPECT_NE(std::find(all.begin(), all.end(), call.window), all.end());
 }
 
-const QString kCaption = AppInfo::mainCaption();
+const QString kCaption = QtText::toQ(AppInfo::mainCaption());
 const QString k79 = QString(79, u'x');
 
 INSTANTIATE_TEST_SUITE_P(

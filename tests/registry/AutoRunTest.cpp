@@ -1,4 +1,5 @@
 #include "registry/AutoRun.h"
+#include "platform/qt/QtText.h"
 
 #include "platform/qt/QtCodec936.h"
 #include "platform/xdg/XdgRegistry.h"
@@ -21,7 +22,7 @@ namespace {
 
 const QByteArray kRun = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const QString kDir = QString::fromUtf8("/opt/墨枫 sentinel");
-const AppInfo kApp(kDir, QStringLiteral("sentinel"));
+const AppInfo kApp(QtText::fromQ(kDir), u"sentinel");
 
 // Text as this program stores it: code page 936 and one NUL.
 QByteArray ansiz(const QString& text) {
@@ -50,14 +51,14 @@ void prepare(FakeRegistry& fake, const std::optional<Entry>& entry, bool runKey 
 }
 
 TEST(AutoRun, TheLogonCommandIsTheExecutablesPathAndAuto) {
-    EXPECT_EQ(kApp.baseName(), "sentinel");
+    EXPECT_EQ(kApp.baseName(), u"sentinel");
     FakeRegistry fake;
     EXPECT_EQ(AutoRun(fake, kApp).logonCommand(), kDir + "/sentinel /auto");
-    EXPECT_EQ(AutoRun(fake, AppInfo("/", "sentinel")).logonCommand(), "/sentinel /auto");
+    EXPECT_EQ(AutoRun(fake, AppInfo(u"/", u"sentinel")).logonCommand(), "/sentinel /auto");
     // The value is named after the base name: the file name without its extension.
     FakeRegistry other;
     prepare(other, std::nullopt);
-    EXPECT_EQ(AutoRun(other, AppInfo("/opt", "guard.bin")).cekAutoRun_Click(1), 1);
+    EXPECT_EQ(AutoRun(other, AppInfo(u"/opt", u"guard.bin")).cekAutoRun_Click(1), 1);
     ASSERT_NE(other.get(Reg::HkeyLocalMachine, kRun, "guard"), nullptr);
     EXPECT_EQ(other.get(Reg::HkeyLocalMachine, kRun, "guard")->data, ansiz("/opt/guard.bin /auto"));
 }
@@ -177,7 +178,7 @@ TEST(AutoRun, AFolderNameTheCodePageCannotHoldIsNeverWritten) {
         SCOPED_TRACE(dir);
         FakeRegistry fake;
         prepare(fake, std::nullopt);
-        AutoRun run(fake, AppInfo(QString::fromUtf8(dir), QStringLiteral("sentinel")));
+        AutoRun run(fake, AppInfo(QtText::fromQ(QString::fromUtf8(dir)), u"sentinel"));
         EXPECT_EQ(run.cekAutoRun_Click(1), 0);
         EXPECT_EQ(fake.get(Reg::HkeyLocalMachine, kRun, "sentinel"), nullptr);
         EXPECT_FALSE(run.isAuto());
@@ -188,8 +189,8 @@ TEST(AutoRun, AFolderNameTheCodePageCannotHoldIsNeverWritten) {
 TEST(AutoRun, TwoCopiesWithOneBaseNameShareTheEntry) {
     FakeRegistry fake;
     prepare(fake, std::nullopt);
-    AutoRun first(fake, AppInfo("/a", "sentinel"));
-    AutoRun second(fake, AppInfo("/b", "sentinel"));
+    AutoRun first(fake, AppInfo(u"/a", u"sentinel"));
+    AutoRun second(fake, AppInfo(u"/b", u"sentinel"));
     EXPECT_EQ(first.cekAutoRun_Click(1), 1);
     EXPECT_TRUE(first.isAuto());
     EXPECT_EQ(second.cekAutoRun_Click(1), 1);
@@ -206,7 +207,7 @@ protected:
         ASSERT_FALSE(program.isEmpty());
     }
     QString entryFile() const { return env.configDir() + "/autostart/sentinel.desktop"; }
-    AppInfo app() const { return AppInfo(appDir, "sentinel"); }
+    AppInfo app() const { return AppInfo(QtText::fromQ(appDir), u"sentinel"); }
 
     TestEnv env;
     QString appDir;
@@ -254,7 +255,7 @@ TEST_F(AutoRunOnTheDesktop, TheMovedProgramShowsUncheckedAndLeavesTheOldEntry) {
     const QByteArray before = RegistryFiles::read(entryFile());
     const QString moved = env.work() + "/moved";
     RegistryFiles::makeProbe(moved, "sentinel");
-    AutoRun movedRun(registry, AppInfo(moved, "sentinel"));
+    AutoRun movedRun(registry, AppInfo(QtText::fromQ(moved), u"sentinel"));
     EXPECT_FALSE(movedRun.isAuto());
     EXPECT_EQ(RegistryFiles::read(entryFile()), before);
     EXPECT_EQ(movedRun.cekAutoRun_Click(1), 1);

@@ -6,6 +6,7 @@
 //   isauto DIR FILE                prints 1 when run at logon is registered, else 0
 // ROOT is HKCU or HKLM.
 #include "common/AppInfo.h"
+#include "platform/qt/QtText.h"
 #include "platform/xdg/XdgRegistry.h"
 #include "registry/AutoRun.h"
 #include "registry/CReg.h"
@@ -67,12 +68,14 @@ int main(int argc, char** argv) {
         return failed == 0 ? 0 : 1;
     }
     if (command == "click" && argc == 5) {
-        AutoRun autoRun(registry, AppInfo(arg(argv[2]), arg(argv[3])));
+        AutoRun autoRun(registry,
+                        AppInfo(QtText::fromQ(arg(argv[2])), QtText::fromQ(arg(argv[3]))));
         std::printf("%d\n", autoRun.cekAutoRun_Click(std::atoi(argv[4])));
         return 0;
     }
     if (command == "isauto" && argc == 4) {
-        AutoRun autoRun(registry, AppInfo(arg(argv[2]), arg(argv[3])));
+        AutoRun autoRun(registry,
+                        AppInfo(QtText::fromQ(arg(argv[2])), QtText::fromQ(arg(argv[3]))));
         std::printf("%d\n", autoRun.isAuto() ? 1 : 0);
         return 0;
     }

@@ -5,6 +5,7 @@
 
 #include "common/AppInfo.h"
 #include "platform/qt/QtCodec936.h"
+#include "platform/qt/QtText.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -15,7 +16,7 @@
 namespace {
 
 QString captionOr(const QString& caption) {
-    return caption.isEmpty() ? AppInfo::title() : caption;
+    return caption.isEmpty() ? QtText::toQ(AppInfo::title()) : caption;
 }
 
 // The patterns as Qt's chooser reads them: blank-separated, and "*.*" (every file on the

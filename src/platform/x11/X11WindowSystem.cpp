@@ -1,6 +1,7 @@
 #include "platform/x11/X11WindowSystem.h"
 
 #include "common/AppInfo.h"
+#include "platform/qt/QtText.h"
 
 #include <xcb/res.h>
 
@@ -86,7 +87,7 @@ X11WindowSystem::X11WindowSystem(xcb_connection_t* connection, xcb_window_t root
 
 void X11WindowSystem::reportLostConnection() const {
     const QByteArray line =
-        (AppInfo::title() + QStringLiteral("：与显示服务器 ") +
+        (QtText::toQ(AppInfo::title()) + QStringLiteral("：与显示服务器 ") +
          QString::fromLocal8Bit(m_displayName) + QStringLiteral(" 的连接已断开，程序结束。\n"))
             .toUtf8();
     std::fputs(line.constData(), stderr);

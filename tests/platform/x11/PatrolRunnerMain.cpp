@@ -19,6 +19,7 @@
 #include "patrol/WindowChecks.h"
 #include "patrol/WindowSearch.h"
 #include "platform/qt/QtEventLoop.h"
+#include "platform/qt/QtText.h"
 #include "platform/x11/X11WindowSystem.h"
 
 #include <QCoreApplication>
@@ -36,7 +37,7 @@ namespace {
 
 class Host : public PatrolHost {
 public:
-    QString mainCaption() const override { return AppInfo::mainCaption(); }
+    QString mainCaption() const override { return QtText::toQ(AppInfo::mainCaption()); }
     quint32 ownProcessId() const override { return static_cast<quint32>(getpid()); }
 };
 

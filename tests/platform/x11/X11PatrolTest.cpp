@@ -1,10 +1,11 @@
 #include "platform/x11/X11DisplayFixture.h"
 
 #include "common/AppInfo.h"
-#include "platform/qt/QtCodec936.h"
 #include "keywords/PlainKeywordList.h"
 #include "patrol/PatrolPass.h"
 #include "patrol/WindowSearch.h"
+#include "platform/qt/QtCodec936.h"
+#include "platform/qt/QtText.h"
 #include "support/ChildProcess.h"
 #include "support/TestEnv.h"
 
@@ -52,7 +53,7 @@ private:
 // The program under patrol: the main window's caption and this process.
 class TestHost : public PatrolHost {
 public:
-    QString mainCaption() const override { return AppInfo::mainCaption(); }
+    QString mainCaption() const override { return QtText::toQ(AppInfo::mainCaption()); }
     quint32 ownProcessId() const override { return static_cast<quint32>(getpid()); }
 };
 
