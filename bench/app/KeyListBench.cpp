@@ -6,6 +6,8 @@
 #include "patrol/PatrolPass.h"
 #include "platform/fake/FakeWindowSystem.h"
 #include "platform/fake/ScriptedPrompts.h"
+#include "platform/linux/IconvCodec936.h"
+#include "platform/qt/QtText.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -25,7 +27,7 @@ QStringList keywords(int n) {
 
 void BM_ImportIntoKeyList(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    const QByteArray bytes = ListFile::ListBytes(PlainKeywordList(keywords(n)));
+    const QByteArray bytes = ListFile::ListBytes(PlainKeywordList(QtText::fromQ(keywords(n))));
     ScriptedPrompts prompts;
     ListFile file(prompts);
     for (auto _ : state) {
@@ -43,8 +45,8 @@ BENCHMARK(BM_ImportIntoKeyList)->Arg(1000)->Arg(32767)->Unit(benchmark::kMillise
 
 class Host : public PatrolHost {
 public:
-    QString mainCaption() const override { return QStringLiteral("墨枫哨兵 1.00"); }
-    quint32 ownProcessId() const override { return 1; }
+    std::u16string mainCaption() const override { return u"墨枫哨兵 1.00"; }
+    std::uint32_t ownProcessId() const override { return 1; }
 };
 
 void BM_PatrolPassOverKeyList(benchmark::State& state) {
@@ -52,13 +54,15 @@ void BM_PatrolPassOverKeyList(benchmark::State& state) {
     QListWidget box;
     KeyListAdapter list(box);
     for (const QString& k : keywords(n))
-        list.append(k);
+        list.append(QtText::fromQ(k));
     FakeWindowSystem windows;
     windows.setRecordQueries(false);
     for (int i = 0; i < 50; ++i)
-        windows.addWindow({0, QStringLiteral("App"), 0, true,
-                           QStringLiteral("一个普通的窗口标题 %1 - Browser").arg(i), 100u + i});
-    WindowSearch search(windows);
+        windows.addWindow({0, u"App", 0, true,
+                           QtText::fromQ(QStringLiteral("一个普通的窗口标题 %1 - Browser").arg(i)),
+                           100u + i});
+    const IconvCodec936 codec;
+    WindowSearch search(windows, codec);
     Host host;
     PatrolPass pass(search, list, host);
     pass.run(); // builds the matcher once, as the first tick does

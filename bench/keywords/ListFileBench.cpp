@@ -3,6 +3,7 @@
 #include "keywords/ListFile.h"
 #include "keywords/PlainKeywordList.h"
 #include "platform/fake/ScriptedPrompts.h"
+#include "platform/qt/QtText.h"
 
 #include <QFile>
 #include <QMap>
@@ -37,12 +38,12 @@ QStringList keywords() {
 class EveryEntryList : public KeywordList {
 public:
     int count() const override { return static_cast<int>(m_entries.size()); }
-    QString at(int index) const override { return m_entries.at(index); }
-    void append(const QString& keyword) override {
-        m_entries.append(keyword);
+    std::u16string at(int index) const override { return m_entries.at(index); }
+    void append(const std::u16string& keyword) override {
+        m_entries.push_back(keyword);
         ++m_revision;
     }
-    bool contains(const QString& keyword) const override {
+    bool contains(const std::u16string& keyword) const override {
         const int n = count();
         for (int i = 0; i < n; ++i) {
             if (m_entries.at(i) == keyword)
@@ -50,16 +51,16 @@ public:
         }
         return false;
     }
-    quint64 revision() const override { return m_revision; }
+    std::uint64_t revision() const override { return m_revision; }
 
 private:
-    QStringList m_entries;
-    quint64 m_revision = 0;
+    std::vector<std::u16string> m_entries;
+    std::uint64_t m_revision = 0;
 };
 
 // A list file of the keywords in a temporary folder, for the whole run.
 struct Fixture {
-    Fixture() : path(dir.path() + QStringLiteral("/KeyList.dat")), list(keywords()) {
+    Fixture() : path(dir.path() + QStringLiteral("/KeyList.dat")), list(QtText::fromQ(keywords())) {
         ScriptedPrompts prompts;
         ListFile(prompts).OutputList(path, list);
     }

@@ -2,11 +2,13 @@
 // every keyword, in list order), on 200 titles of 79 bytes that match no keyword, so that
 // neither may stop early. Prints the ratio and whether the speed goals are met.
 
-#include "platform/qt/QtCodec936.h"
 #include "keywords/PlainKeywordList.h"
 #include "patrol/KeywordMatcher.h"
 #include "patrol/PatrolPass.h"
 #include "platform/fake/FakeWindowSystem.h"
+#include "platform/linux/IconvCodec936.h"
+#include "platform/qt/QtCodec936.h"
+#include "platform/qt/QtText.h"
 
 #include <benchmark/benchmark.h>
 
@@ -108,16 +110,16 @@ const Corpus& corpus() {
 }
 
 void BM_MatchAutomaton(benchmark::State& state) {
-    const QStringList& titles = corpus().titles();
-    const KeywordMatcher matcher(corpus().keywords(int(state.range(0))));
+    const std::vector<std::u16string> titles = QtText::fromQ(corpus().titles());
+    const KeywordMatcher matcher(QtText::fromQ(corpus().keywords(int(state.range(0)))));
     for (auto _ : state) {
         int matched = 0;
-        for (const QString& t : titles)
+        for (const std::u16string& t : titles)
             matched += matcher.matches(t);
         benchmark::DoNotOptimize(matched);
     }
-    qsizetype units = 0;
-    for (const QString& t : titles)
+    std::size_t units = 0;
+    for (const std::u16string& t : titles)
         units += t.size();
     state.counters["code_units"] = double(units);
     state.counters["states"] = double(matcher.stateCount());
@@ -142,7 +144,8 @@ void BM_MatchPlainLoop(benchmark::State& state) {
 }
 
 void BM_BuildAutomaton(benchmark::State& state) {
-    const QStringList keywords = corpus().keywords(int(state.range(0)));
+    const std::vector<std::u16string> keywords =
+        QtText::fromQ(corpus().keywords(int(state.range(0))));
     KeywordMatcher matcher;
     for (auto _ : state) {
         matcher.build(keywords);
@@ -154,21 +157,22 @@ void BM_BuildAutomaton(benchmark::State& state) {
 void BM_PatrolPass(benchmark::State& state) {
     class Host : public PatrolHost {
     public:
-        QString mainCaption() const override { return QStringLiteral("墨枫哨兵 1.00"); }
-        quint32 ownProcessId() const override { return 1; }
+        std::u16string mainCaption() const override { return u"墨枫哨兵 1.00"; }
+        std::uint32_t ownProcessId() const override { return 1; }
     } host;
     FakeWindowSystem ws;
     ws.setRecordQueries(false);
-    quint32 pid = 100;
+    std::uint32_t pid = 100;
     for (const QString& t : corpus().titles())
-        ws.addWindow({0, QStringLiteral("Navigator"), 0, true, t, pid++});
-    PlainKeywordList list(corpus().keywords(int(state.range(0))));
-    WindowSearch search(ws);
+        ws.addWindow({0, u"Navigator", 0, true, QtText::fromQ(t), pid++});
+    PlainKeywordList list(QtText::fromQ(corpus().keywords(int(state.range(0)))));
+    const IconvCodec936 codec;
+    WindowSearch search(ws, codec);
     PatrolPass pass(search, list, host);
     pass.run(); // builds the matcher
     for (auto _ : state)
         pass.run();
-    if (!ws.closeRequests().isEmpty())
+    if (!ws.closeRequests().empty())
         state.SkipWithError("a title matched");
 }
 

@@ -1,6 +1,7 @@
 // One pass of the window search over 200 client windows on a private display with openbox:
 // the backend's pipelined snapshot against a baseline in the same run that asks for each
 // property with a round trip of its own.
+#include "platform/qt/QtText.h"
 #include "platform/x11/WindowMaker.h"
 #include "platform/x11/X11Atoms.h"
 #include "platform/x11/X11Text.h"
@@ -39,8 +40,9 @@ struct Facts {
 std::vector<Facts> pipelinedPass(X11WindowSystem& ws) {
     std::vector<Facts> out;
     ws.EnumWindows([&](WindowHandle w) {
-        out.push_back({ws.GetClassName(w), ws.GetParent(w), ws.IsWindowVisible(w),
-                       ws.GetWindowText(w), ws.GetWindowProcessId(w), ws.IsShellWindow(w)});
+        out.push_back({QtText::toQ(ws.GetClassName(w)), ws.GetParent(w), ws.IsWindowVisible(w),
+                       QtText::toQ(ws.GetWindowText(w)), ws.GetWindowProcessId(w),
+                       ws.IsShellWindow(w)});
         return true;
     });
     return out;

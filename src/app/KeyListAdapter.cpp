@@ -1,5 +1,7 @@
 #include "app/KeyListAdapter.h"
 
+#include "platform/qt/QtText.h"
+
 #include <QAbstractItemModel>
 #include <QListWidget>
 
@@ -31,19 +33,19 @@ int KeyListAdapter::count() const {
     return m_listBox.count();
 }
 
-QString KeyListAdapter::at(int index) const {
+std::u16string KeyListAdapter::at(int index) const {
     const QListWidgetItem* item = m_listBox.item(index);
-    return item ? item->text() : QString();
+    return item ? QtText::fromQ(item->text()) : std::u16string();
 }
 
-void KeyListAdapter::append(const QString& keyword) {
-    insert(count(), keyword);
+void KeyListAdapter::append(const std::u16string& keyword) {
+    insert(count(), QtText::toQ(keyword));
 }
 
-bool KeyListAdapter::contains(const QString& keyword) const {
+bool KeyListAdapter::contains(const std::u16string& keyword) const {
     if (!m_countsValid)
         rebuildCounts();
-    return m_counts.contains(keyword);
+    return m_counts.contains(QtText::toQ(keyword));
 }
 
 bool KeyListAdapter::insert(int index, const QString& keyword) {
@@ -96,6 +98,6 @@ QStringList KeyListAdapter::entries() const {
     QStringList list;
     list.reserve(count());
     for (int i = 0; i < count(); ++i)
-        list.append(at(i));
+        list.append(m_listBox.item(i)->text());
     return list;
 }

@@ -16,10 +16,10 @@ public:
     explicit KeyListAdapter(QListWidget& listBox);
 
     int count() const override;
-    QString at(int index) const override;
-    void append(const QString& keyword) override;
-    bool contains(const QString& keyword) const override;
-    quint64 revision() const override { return m_revision; }
+    std::u16string at(int index) const override;
+    void append(const std::u16string& keyword) override;
+    bool contains(const std::u16string& keyword) const override;
+    std::uint64_t revision() const override { return m_revision; }
 
     // Editing by index, as the list box offers it. Out-of-range indexes change nothing and
     // return false.
@@ -37,7 +37,7 @@ private:
     void rebuildCounts() const;
 
     QListWidget& m_listBox;
-    quint64 m_revision = 0;
+    std::uint64_t m_revision = 0;
     mutable QHash<QString, int> m_counts; // entry -> how many times it is in the list
     mutable bool m_countsValid = false;
     bool m_ownChange = false;

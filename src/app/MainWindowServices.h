@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/AppInfo.h"
+#include "common/Codec936.h"
 #include "platform/Prompts.h"
 #include "platform/RegistryApi.h"
 #include "platform/WindowSystem.h"
@@ -17,6 +18,8 @@ struct MainWindowServices {
     Prompts& prompts;
     RegistryApi& registry;
     const AppInfo& app;
+    // Code page 936, as the system's ANSI interface uses it.
+    const Codec936& codec;
     // The "密码设置" button; nothing happens while it is empty.
     std::function<void()> setPassword = {};
     // Ends the whole process at once, running no further handling of any window.

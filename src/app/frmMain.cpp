@@ -79,7 +79,7 @@ frmMain::frmMain(MainWindowServices services, QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
       m_services(std::move(services)), m_listFile(m_services.prompts),
-      m_search(m_services.windows) {
+      m_search(m_services.windows, m_services.codec) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QtText::toQ(AppInfo::mainCaption()));
     setWindowIcon(AppLook::icon());
@@ -274,12 +274,12 @@ bool frmMain::isAuto() {
     return AutoRun(m_services.registry, m_services.app).isAuto();
 }
 
-QString frmMain::mainCaption() const {
-    return windowTitle();
+std::u16string frmMain::mainCaption() const {
+    return QtText::fromQ(windowTitle());
 }
 
-quint32 frmMain::ownProcessId() const {
-    return static_cast<quint32>(QCoreApplication::applicationPid());
+std::uint32_t frmMain::ownProcessId() const {
+    return static_cast<std::uint32_t>(QCoreApplication::applicationPid());
 }
 
 void frmMain::KillWindows_Timer() {
@@ -292,11 +292,11 @@ void frmMain::Command1_Click() {
 
 void frmMain::Command2_Click() {
     m_keyList->clear();
-    QList<WindowInfo> found;
+    std::vector<WindowInfo> found;
     if (!m_search.SearchWindows(found, 1, 0))
         return;
     for (const WindowInfo& window : found)
-        m_keyList->append(window.Title + QStringLiteral("><") + window.ClassName);
+        m_keyList->append(window.Title + u"><" + window.ClassName);
 }
 
 void frmMain::cmdHide_Click() {
@@ -392,7 +392,7 @@ void frmMain::AddKey_Cmd_Click() {
         if (answer != Msg::Yes)
             return;
     }
-    m_keyList->append(typed);
+    m_keyList->append(QtText::fromQ(typed));
     Key_Text->clear();
     Key_Text->setFocus(Qt::OtherFocusReason);
 }
@@ -402,13 +402,13 @@ void frmMain::Update_cmd_Click() {
     // Nothing selected: there is nothing to change.
     if (index < 0)
         return;
-    const QString current = m_keyList->at(index);
+    const QString current = QtText::toQ(m_keyList->at(index));
     const QString text = m_services.prompts.InputBox(QStringLiteral("请输入关键字"),
                                                      QtText::toQ(AppInfo::title()), current);
     if (text.isEmpty() || !isStorable(text))
         return;
     // The entry the prompt was filled with must still be the one at that place.
-    if (index >= m_keyList->count() || m_keyList->at(index) != current)
+    if (index >= m_keyList->count() || QtText::toQ(m_keyList->at(index)) != current)
         return;
     m_keyList->removeAt(index);
     m_keyList->insert(index, text);

@@ -57,8 +57,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QString mainCaption() const override;
-    quint32 ownProcessId() const override;
+    std::u16string mainCaption() const override;
+    std::uint32_t ownProcessId() const override;
 
     void buildControls();
     void Form_Load();

@@ -4,6 +4,7 @@
 #include "common/AppInfo.h"
 #include "password/CLogin.h"
 #include "password/LoginContext.h"
+#include "platform/linux/IconvCodec936.h"
 #include "platform/local/InstanceLock.h"
 #include "platform/local/ProcessEnd.h"
 #include "platform/local/SignalWatcher.h"
@@ -54,6 +55,7 @@ int main(int argc, char** argv) {
 
     const QFileInfo exe(QCoreApplication::applicationFilePath());
     const AppInfo app(QtText::fromQ(exe.absolutePath()), QtText::fromQ(exe.fileName()));
+    const IconvCodec936 codec;
     QtPrompts prompts;
     XdgRegistry registry;
     IniSettingsStore settings;
@@ -74,6 +76,7 @@ int main(int argc, char** argv) {
                                   .prompts = prompts,
                                   .registry = registry,
                                   .app = app,
+                                  .codec = codec,
                                   .setPassword = [&login] { CLogin(login).SetPassword(); },
                                   .endProcess = endProcess});
                           },

@@ -53,8 +53,9 @@ QStringList decodeLines(const QByteArray& joined, qsizetype count) {
 // skipped; every other line is appended while the list has room. False when a line found
 // the list full.
 bool mergeLines(const QByteArray& joined, qsizetype count, KeywordList& list) {
-    for (const QString& line : decodeLines(joined, count)) {
-        if (line.isEmpty() || list.contains(line))
+    for (const QString& decoded : decodeLines(joined, count)) {
+        const std::u16string line = QtText::fromQ(decoded);
+        if (line.empty() || list.contains(line))
             continue;
         if (list.count() >= ListFile::kMaxKeywords)
             return false;
@@ -201,7 +202,7 @@ QByteArray ListFile::ListBytes(const KeywordList& list) {
     QString text = ListHeader::line() + lineEnd;
     const int count = list.count();
     for (int i = 0; i < count; ++i)
-        text += list.at(i) + lineEnd;
+        text += QtText::toQ(list.at(i)) + lineEnd;
     // Code page 936 keeps no state between characters, so one conversion of the whole text
     // gives the same bytes as one per line.
     return QtCodec936::encode(text);

@@ -1,22 +1,25 @@
 #include "keywords/PlainKeywordList.h"
 
-PlainKeywordList::PlainKeywordList(const QStringList& entries) {
-    for (const QString& e : entries)
+PlainKeywordList::PlainKeywordList(const std::vector<std::u16string>& entries) {
+    for (const std::u16string& e : entries)
         append(e);
 }
 
-void PlainKeywordList::append(const QString& keyword) { insert(count(), keyword); }
+void PlainKeywordList::append(const std::u16string& keyword) {
+    insert(count(), keyword);
+}
 
-void PlainKeywordList::insert(int index, const QString& keyword) {
-    m_entries.insert(index, keyword);
+void PlainKeywordList::insert(int index, const std::u16string& keyword) {
+    m_entries.insert(m_entries.begin() + index, keyword);
     ++m_counts[keyword];
     ++m_revision;
 }
 
 void PlainKeywordList::removeAt(int index) {
-    const QString removed = m_entries.takeAt(index);
+    const std::u16string removed = m_entries.at(index);
+    m_entries.erase(m_entries.begin() + index);
     if (--m_counts[removed] == 0)
-        m_counts.remove(removed);
+        m_counts.erase(removed);
     ++m_revision;
 }
 

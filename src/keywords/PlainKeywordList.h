@@ -2,28 +2,30 @@
 
 #include "keywords/KeywordList.h"
 
-#include <QHash>
-#include <QStringList>
+#include <unordered_map>
+#include <vector>
 
 // A keyword list in memory, with constant-time membership.
 class PlainKeywordList : public KeywordList {
 public:
     PlainKeywordList() = default;
-    explicit PlainKeywordList(const QStringList& entries);
+    explicit PlainKeywordList(const std::vector<std::u16string>& entries);
 
     int count() const override { return static_cast<int>(m_entries.size()); }
-    QString at(int index) const override { return m_entries.at(index); }
-    void append(const QString& keyword) override;
-    bool contains(const QString& keyword) const override { return m_counts.contains(keyword); }
-    quint64 revision() const override { return m_revision; }
+    std::u16string at(int index) const override { return m_entries.at(index); }
+    void append(const std::u16string& keyword) override;
+    bool contains(const std::u16string& keyword) const override {
+        return m_counts.contains(keyword);
+    }
+    std::uint64_t revision() const override { return m_revision; }
 
     void removeAt(int index);
-    void insert(int index, const QString& keyword);
+    void insert(int index, const std::u16string& keyword);
     void clear();
-    const QStringList& entries() const { return m_entries; }
+    const std::vector<std::u16string>& entries() const { return m_entries; }
 
 private:
-    QStringList m_entries;
-    QHash<QString, int> m_counts; // entry -> how many times it is in the list
-    quint64 m_revision = 0;
+    std::vector<std::u16string> m_entries;
+    std::unordered_map<std::u16string, int> m_counts; // entry -> how many times it is in the list
+    std::uint64_t m_revision = 0;
 };

@@ -2,12 +2,9 @@
 
 #include "keywords/KeywordList.h"
 
-#include <QString>
-#include <QStringList>
-#include <QStringView>
-#include <QtGlobal>
-
 #include <cstddef>
+#include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -28,9 +25,9 @@ public:
 
     // Matches nothing until built.
     KeywordMatcher() = default;
-    explicit KeywordMatcher(const QStringList& keywords);
+    explicit KeywordMatcher(const std::vector<std::u16string>& keywords);
 
-    void build(const QStringList& keywords);
+    void build(const std::vector<std::u16string>& keywords);
     void build(const KeywordList& list);
 
     // Rebuilds from the list unless the matcher was last built from this very list at its
@@ -39,30 +36,30 @@ public:
     // Forgets which list the matcher was built from, so that the next update() rebuilds.
     void invalidate() { m_source = nullptr; }
 
-    bool matches(QStringView title) const;
+    bool matches(std::u16string_view title) const;
 
     // Applies from the next build on.
     void setTuning(const Tuning& tuning) { m_tuning = tuning; }
 
     // Size of the automaton, for tests and benchmarks.
-    qsizetype stateCount() const { return m_stateCount; }
+    std::ptrdiff_t stateCount() const { return m_stateCount; }
     // States, besides the root and the accepting ones, that got a complete row.
-    qsizetype completeStateCount() const { return m_completeStates; }
+    std::ptrdiff_t completeStateCount() const { return m_completeStates; }
     // Memory held by the automaton, in bytes.
-    qsizetype memoryBytes() const;
+    std::ptrdiff_t memoryBytes() const;
     // How many times the automaton has been built.
-    quint64 buildCount() const { return m_builds; }
+    std::uint64_t buildCount() const { return m_builds; }
 
 private:
     void clear();
-    void buildAutomaton(const std::vector<std::u16string_view>& words, quint32 symbols);
+    void buildAutomaton(const std::vector<std::u16string_view>& words, std::uint32_t symbols);
 
     bool m_matchesAll = false; // an empty keyword is in the list
     // UTF-16 code unit -> symbol (1..n) of the keywords' alphabet; 0 for a code unit that
     // no keyword contains. Empty when there are no non-empty keywords.
-    std::vector<quint32> m_symbol;
+    std::vector<std::uint32_t> m_symbol;
     // symbol -> the root's successor (0: the root itself)
-    std::vector<quint32> m_rootNext;
+    std::vector<std::uint32_t> m_rootNext;
     // The states, root first, then breadth-first; a state is named by its offset here, so
     // that its row lies right after its header:
     //   [0] failure state | kComplete | kSparse
@@ -73,13 +70,13 @@ private:
     // missing entry means "as from the root"; a partial state's row holds only its own
     // edges, and a missing entry means "as from the failure state". A target carries
     // kAccepting when entering it completes a match.
-    std::vector<quint32> m_table;
-    qsizetype m_stateCount = 0;
-    qsizetype m_completeStates = 0;
+    std::vector<std::uint32_t> m_table;
+    std::ptrdiff_t m_stateCount = 0;
+    std::ptrdiff_t m_completeStates = 0;
     Tuning m_tuning;
 
     const KeywordList* m_source = nullptr; // only compared, never dereferenced
-    quint64 m_sourceRevision = 0;
+    std::uint64_t m_sourceRevision = 0;
     int m_sourceCount = 0;
-    quint64 m_builds = 0;
+    std::uint64_t m_builds = 0;
 };

@@ -2,15 +2,15 @@
 
 namespace {
 // The filters of the patrol's search: visible windows only, without parent or owner.
-constexpr qint32 kVisibleOnly = 1;
-constexpr qint32 kUnownedOnly = 0;
+constexpr std::int32_t kVisibleOnly = 1;
+constexpr std::int32_t kUnownedOnly = 0;
 
 bool isDesktop(const WindowInfo& w) {
-    return w.ClassName == QLatin1String("Progman") && w.Title == QLatin1String("Program Manager");
+    return w.ClassName == u"Progman" && w.Title == u"Program Manager";
 }
 
 bool isTaskbar(const WindowInfo& w) {
-    return w.ClassName == QLatin1String("Shell_TrayWnd") && w.Title.isEmpty();
+    return w.ClassName == u"Shell_TrayWnd" && w.Title.empty();
 }
 } // namespace
 
@@ -24,7 +24,7 @@ PatrolPass::PatrolPass(WindowSearch& search, const KeywordList& keywords, Patrol
 void PatrolPass::run() {
     if (m_keywords.count() < 1)
         return;
-    QList<WindowInfo> windows;
+    std::vector<WindowInfo> windows;
     if (m_search.SearchWindows(windows, kVisibleOnly, kUnownedOnly))
         patrol(windows);
 }
@@ -32,16 +32,16 @@ void PatrolPass::run() {
 void PatrolPass::check(const std::vector<WindowHandle>& windows) {
     if (m_keywords.count() < 1 || windows.empty())
         return;
-    QList<WindowInfo> found;
+    std::vector<WindowInfo> found;
     if (m_search.SearchSomeWindows(windows, found, kVisibleOnly, kUnownedOnly))
         patrol(found);
 }
 
-void PatrolPass::patrol(const QList<WindowInfo>& windows) {
+void PatrolPass::patrol(const std::vector<WindowInfo>& windows) {
     // Read afresh at every pass: the list (through its revision), the caption, the pid.
     m_matcher.update(m_keywords);
-    const QString caption = m_host.mainCaption();
-    const quint32 ownPid = m_host.ownProcessId();
+    const std::u16string caption = m_host.mainCaption();
+    const std::uint32_t ownPid = m_host.ownProcessId();
 
     for (const WindowInfo& w : windows) {
         if (isDesktop(w) || isTaskbar(w) || w.Shell)

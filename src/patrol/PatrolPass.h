@@ -4,16 +4,16 @@
 #include "patrol/KeywordMatcher.h"
 #include "patrol/WindowSearch.h"
 
-#include <QString>
-
+#include <cstdint>
+#include <string>
 #include <vector>
 
 // What the patrol reads from the main window at every pass.
 class PatrolHost {
 public:
     virtual ~PatrolHost() = default;
-    virtual QString mainCaption() const = 0;
-    virtual quint32 ownProcessId() const = 0;
+    virtual std::u16string mainCaption() const = 0;
+    virtual std::uint32_t ownProcessId() const = 0;
 };
 
 // One patrol pass: enumerate the visible unowned top-level windows and post a close
@@ -38,7 +38,7 @@ public:
     void check(const std::vector<WindowHandle>& windows);
 
 private:
-    void patrol(const QList<WindowInfo>& windows);
+    void patrol(const std::vector<WindowInfo>& windows);
 
     WindowSearch& m_search;
     const KeywordList& m_keywords;

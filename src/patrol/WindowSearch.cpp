@@ -1,60 +1,61 @@
 #include "patrol/WindowSearch.h"
 
-#include "platform/qt/QtCodec936.h"
-
 namespace {
 // What the platform's ANSI buffers hold: 80 bytes for the title, 255 for the class name,
 // each with its terminating NUL.
-constexpr qsizetype kTitleBytes = 79;
-constexpr qsizetype kClassBytes = 254;
+constexpr std::size_t kTitleBytes = 79;
+constexpr std::size_t kClassBytes = 254;
 
 // The text as a fixed ANSI buffer would hold it: cut at the first NUL and to maxBytes
 // bytes of code page 936. A backend already delivers it so; this keeps the record's limits
 // whatever the backend, and costs nothing for text that is short enough.
-QString asAnsiBuffer(QString text, qsizetype maxBytes) {
-    const qsizetype nul = text.indexOf(QChar(u'\0'));
-    if (nul >= 0)
-        text.truncate(nul);
+std::u16string asAnsiBuffer(const Codec936& codec, std::u16string text, std::size_t maxBytes) {
+    const std::size_t nul = text.find(u'\0');
+    if (nul != std::u16string::npos)
+        text.resize(nul);
     // No code unit takes more than two bytes in code page 936.
-    qsizetype bound = 0;
-    for (QChar c : std::as_const(text))
-        bound += c.unicode() < 0x80 ? 1 : 2;
+    std::size_t bound = 0;
+    for (const char16_t c : text)
+        bound += c < 0x80 ? 1 : 2;
     if (bound <= maxBytes)
         return text;
-    return QtCodec936::cutToBytes(text, maxBytes);
+    return codec.cutToBytes(text, maxBytes);
 }
 } // namespace
 
-WindowSearch::WindowSearch(WindowSystem& windows) : m_windows(windows) {}
+WindowSearch::WindowSearch(WindowSystem& windows, const Codec936& codec)
+    : m_windows(windows), m_codec(codec) {}
 
-bool WindowSearch::SearchWindows(QList<WindowInfo>& result, qint32 VisibleMode, qint32 ParentMode) {
+bool WindowSearch::SearchWindows(std::vector<WindowInfo>& result, std::int32_t VisibleMode,
+                                 std::int32_t ParentMode) {
     return search([this](const auto& proc) { m_windows.EnumWindows(proc); }, result, VisibleMode,
                   ParentMode);
 }
 
 bool WindowSearch::SearchSomeWindows(const std::vector<WindowHandle>& windows,
-                                     QList<WindowInfo>& result, qint32 VisibleMode,
-                                     qint32 ParentMode) {
+                                     std::vector<WindowInfo>& result, std::int32_t VisibleMode,
+                                     std::int32_t ParentMode) {
     return search([&](const auto& proc) { m_windows.EnumSomeWindows(windows, proc); }, result,
                   VisibleMode, ParentMode);
 }
 
-bool WindowSearch::search(const Enumeration& enumerate, QList<WindowInfo>& result,
-                          qint32 VisibleMode, qint32 ParentMode) {
+bool WindowSearch::search(const Enumeration& enumerate, std::vector<WindowInfo>& result,
+                          std::int32_t VisibleMode, std::int32_t ParentMode) {
     m_visibleMode = VisibleMode;
     m_parentMode = ParentMode;
     m_buffer.clear();
-    m_buffer.append(WindowInfo{}); // the placeholder, never filled
+    m_buffer.push_back(WindowInfo{}); // the placeholder, never filled
     enumerate([this](WindowHandle hWnd) { return SearchWindowsProc(hWnd, 0); });
     if (m_buffer.size() <= 1)
         return false;
-    result = m_buffer.mid(1);
+    result.assign(m_buffer.begin() + 1, m_buffer.end());
     return true;
 }
 
-bool WindowSearch::SearchWindowsProc(WindowHandle hWnd, qintptr lParam) {
-    Q_UNUSED(lParam);
-    const QString className = asAnsiBuffer(m_windows.GetClassName(hWnd), kClassBytes);
+bool WindowSearch::SearchWindowsProc(WindowHandle hWnd, std::intptr_t lParam) {
+    (void)lParam;
+    const std::u16string className =
+        asAnsiBuffer(m_codec, m_windows.GetClassName(hWnd), kClassBytes);
 
     const WindowHandle parent = m_windows.GetParent(hWnd);
     if (m_parentMode == 0 && parent != 0)
@@ -70,13 +71,13 @@ bool WindowSearch::SearchWindowsProc(WindowHandle hWnd, qintptr lParam) {
 
     WindowInfo info;
     info.hWnd = hWnd;
-    info.Title = asAnsiBuffer(m_windows.GetWindowText(hWnd), kTitleBytes);
+    info.Title = asAnsiBuffer(m_codec, m_windows.GetWindowText(hWnd), kTitleBytes);
     info.ProcessID = m_windows.GetWindowProcessId(hWnd);
     info.Parent = parent;
     info.ClassName = className;
     info.Visible = visible ? -1 : 0;
     info.Shell = m_windows.IsShellWindow(hWnd);
-    m_buffer.append(info);
+    m_buffer.push_back(std::move(info));
     return true;
 }
 

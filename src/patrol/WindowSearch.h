@@ -1,10 +1,10 @@
 #pragma once
 
+#include "common/Codec936.h"
 #include "patrol/WindowInfo.h"
 #include "platform/WindowSystem.h"
 
-#include <QList>
-
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -12,16 +12,19 @@
 // this object; one search runs at a time.
 class WindowSearch {
 public:
-    explicit WindowSearch(WindowSystem& windows);
+    // The code page keeps each record within the limits of the platform's ANSI buffers.
+    WindowSearch(WindowSystem& windows, const Codec936& codec);
 
     // Replaces result with the windows that pass the filters, in enumeration order, and
     // returns true; returns false and leaves result as it was when none passes.
-    bool SearchWindows(QList<WindowInfo>& result, qint32 VisibleMode, qint32 ParentMode);
+    bool SearchWindows(std::vector<WindowInfo>& result, std::int32_t VisibleMode,
+                       std::int32_t ParentMode);
     // The same search over the given windows alone (those that are still top-level windows).
-    bool SearchSomeWindows(const std::vector<WindowHandle>& windows, QList<WindowInfo>& result,
-                           qint32 VisibleMode, qint32 ParentMode);
+    bool SearchSomeWindows(const std::vector<WindowHandle>& windows,
+                           std::vector<WindowInfo>& result, std::int32_t VisibleMode,
+                           std::int32_t ParentMode);
     // The enumeration callback; always returns true so every window is visited.
-    bool SearchWindowsProc(WindowHandle hWnd, qintptr lParam);
+    bool SearchWindowsProc(WindowHandle hWnd, std::intptr_t lParam);
     // Posts a close request to the window; waits for nothing.
     void PostClose(const WindowInfo& window);
 
@@ -29,11 +32,12 @@ public:
 
 private:
     using Enumeration = std::function<void(const std::function<bool(WindowHandle)>&)>;
-    bool search(const Enumeration& enumerate, QList<WindowInfo>& result, qint32 VisibleMode,
-                qint32 ParentMode);
+    bool search(const Enumeration& enumerate, std::vector<WindowInfo>& result,
+                std::int32_t VisibleMode, std::int32_t ParentMode);
 
     WindowSystem& m_windows;
-    qint32 m_visibleMode = 0;
-    qint32 m_parentMode = 0;
-    QList<WindowInfo> m_buffer; // element 0 is a placeholder
+    const Codec936& m_codec;
+    std::int32_t m_visibleMode = 0;
+    std::int32_t m_parentMode = 0;
+    std::vector<WindowInfo> m_buffer; // element 0 is a placeholder
 };

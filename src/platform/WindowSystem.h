@@ -1,13 +1,12 @@
 #pragma once
 
-#include <QString>
-#include <QtGlobal>
-
+#include <cstdint>
 #include <functional>
+#include <string>
 #include <unordered_set>
 #include <vector>
 
-using WindowHandle = quint32;
+using WindowHandle = std::uint32_t;
 
 // What the window-search module needs of the platform's window manager: top-level windows
 // visited once each in the platform's order, the facts the patrol needs about each, and a
@@ -21,14 +20,14 @@ public:
     virtual void EnumWindows(const std::function<bool(WindowHandle)>& proc) = 0;
 
     // Class name as the platform's ANSI interface gives it (at most 254 bytes).
-    virtual QString GetClassName(WindowHandle window) = 0;
+    virtual std::u16string GetClassName(WindowHandle window) = 0;
     // The owner (for a transient pop-up) or parent; 0 when there is none.
     virtual WindowHandle GetParent(WindowHandle window) = 0;
     virtual bool IsWindowVisible(WindowHandle window) = 0;
     // Title already cut to at most 79 bytes of code page 936.
-    virtual QString GetWindowText(WindowHandle window) = 0;
+    virtual std::u16string GetWindowText(WindowHandle window) = 0;
     // Identifier of the process that created the window; 0 when unknown.
-    virtual quint32 GetWindowProcessId(WindowHandle window) = 0;
+    virtual std::uint32_t GetWindowProcessId(WindowHandle window) = 0;
     // True for the platform's desktop and panel windows, which the patrol spares as it
     // spares the desktop and the taskbar.
     virtual bool IsShellWindow(WindowHandle window) = 0;

@@ -2,6 +2,7 @@
 // window and the About box, kept as screenshots, and the patrol at work behind a hidden
 // window.
 #include "PrintQt.h"
+#include "platform/qt/QtText.h"
 
 #include "about/frmAbout.h"
 #include "app/AppLook.h"
@@ -45,7 +46,7 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 30000) {
 WindowHandle findWindow(X11WindowSystem& windows, const QString& title) {
     WindowHandle found = 0;
     windows.EnumWindows([&](WindowHandle w) {
-        if (windows.IsWindowVisible(w) && windows.GetWindowText(w) == title)
+        if (windows.IsWindowVisible(w) && QtText::toQ(windows.GetWindowText(w)) == title)
             found = w;
         return found == 0;
     });
@@ -93,7 +94,7 @@ QString missingGlyphs(const QString& text, const QFont& font) {
 bool writeStore(const QString& exe, const QStringList& keywords) {
     QFile file(QFileInfo(exe).absolutePath() + QStringLiteral("/KeyList.dat"));
     return file.open(QIODevice::WriteOnly) &&
-           file.write(ListFile::ListBytes(PlainKeywordList(keywords))) > 0;
+           file.write(ListFile::ListBytes(PlainKeywordList(QtText::fromQ(keywords)))) > 0;
 }
 
 // The screen below is 1024 by 768, all of it free for windows. A frame whose size is odd
@@ -227,7 +228,7 @@ TEST_F(Desktop, MainWindowAndAboutBoxShowTheirChineseTexts) {
     clickAt(mainPlace.client.topLeft() + QPoint(351 + 41, 352 + 14));
     int boxes = 0;
     windows->EnumWindows([&](WindowHandle w) {
-        boxes += windows->IsWindowVisible(w) && windows->GetWindowText(w) == QStringLiteral("关于");
+        boxes += windows->IsWindowVisible(w) && windows->GetWindowText(w) == u"关于";
         return true;
     });
     EXPECT_EQ(boxes, 1);
@@ -290,8 +291,7 @@ TEST_F(Desktop, ExportAndCloseGoThroughTheRealDialogs) {
         << "nothing was exported";
     QFile file(exported + QStringLiteral(".lst"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), ListFile::ListBytes(PlainKeywordList(
-                                  {QStringLiteral("abc"), QStringLiteral("色情")})));
+    EXPECT_EQ(file.readAll(), ListFile::ListBytes(PlainKeywordList({u"abc", u"色情"})));
     EXPECT_FALSE(QFile::exists(store)); // an export is not the store
 
     // Alt+F4 is a close request: the list is saved, and No keeps the window.

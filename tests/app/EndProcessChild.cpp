@@ -3,6 +3,7 @@
 #include "app/frmMain.h"
 #include "platform/fake/FakeWindowSystem.h"
 #include "platform/fake/ScriptedPrompts.h"
+#include "platform/linux/IconvCodec936.h"
 #include "platform/qt/QtText.h"
 #include "registry/FakeRegistry.h"
 
@@ -16,12 +17,13 @@ int main(int argc, char** argv) {
         return 2;
     const QString exeDir = QString::fromLocal8Bit(argv[1]);
     AppInfo app(QtText::fromQ(exeDir), u"sentinel");
+    const IconvCodec936 codec;
     FakeWindowSystem windows;
     ScriptedPrompts prompts;
     FakeRegistry registry;
     frmMain window(MainWindowServices{
-        .windows = windows, .prompts = prompts, .registry = registry, .app = app});
-    window.keyList().append(QStringLiteral("abc"));
+        .windows = windows, .prompts = prompts, .registry = registry, .app = app, .codec = codec});
+    window.keyList().append(u"abc");
     window.show();
     prompts.answerMessage(Msg::Yes);
     window.close();

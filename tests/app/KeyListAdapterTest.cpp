@@ -1,4 +1,5 @@
 #include "app/KeyListAdapter.h"
+#include "platform/qt/QtText.h"
 
 #include <QListWidget>
 
@@ -17,8 +18,8 @@ TEST(KeyListAdapter, EveryChangeBumpsTheRevisionAndMembershipFollows) {
         QStringList expected;
     };
     const Step steps[] = {
-        {"append", [&] { list.append(QStringLiteral("a")); }, {"a"}},
-        {"append again", [&] { list.append(QStringLiteral("a")); }, {"a", "a"}},
+        {"append", [&] { list.append(u"a"); }, {"a"}},
+        {"append again", [&] { list.append(u"a"); }, {"a", "a"}},
         {"insert", [&] { list.insert(1, QStringLiteral("b")); }, {"a", "b", "a"}},
         {"remove", [&] { list.removeAt(0); }, {"b", "a"}},
         {"remove the other copy", [&] { list.removeAt(1); }, {"b"}},
@@ -37,15 +38,16 @@ TEST(KeyListAdapter, EveryChangeBumpsTheRevisionAndMembershipFollows) {
         EXPECT_EQ(list.count(), box.count()) << s.what;
         for (const QString& k : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
                                  QStringLiteral("d"), QStringLiteral("A")})
-            EXPECT_EQ(list.contains(k), s.expected.contains(k)) << s.what << " " << k.toStdString();
+            EXPECT_EQ(list.contains(QtText::fromQ(k)), s.expected.contains(k))
+                << s.what << " " << k.toStdString();
     }
 }
 
 TEST(KeyListAdapter, OutOfRangeEditsChangeNothing) {
     QListWidget box;
     KeyListAdapter list(box);
-    list.append(QStringLiteral("a"));
-    const quint64 revision = list.revision();
+    list.append(u"a");
+    const std::uint64_t revision = list.revision();
     EXPECT_FALSE(list.removeAt(-1));
     EXPECT_FALSE(list.removeAt(1));
     EXPECT_FALSE(list.insert(2, QStringLiteral("x")));
@@ -61,8 +63,8 @@ TEST(KeyListAdapter, SelectionIndexIsMinusOneWithoutSelection) {
     QListWidget box;
     KeyListAdapter list(box);
     EXPECT_EQ(list.selectionIndex(), -1);
-    list.append(QStringLiteral("a"));
-    list.append(QStringLiteral("b"));
+    list.append(u"a");
+    list.append(u"b");
     box.setCurrentRow(1);
     EXPECT_EQ(list.selectionIndex(), 1);
     // Removing the selected entry leaves nothing selected.

@@ -19,6 +19,7 @@
 #include "platform/fake/FakeWindowSystem.h"
 #include "platform/fake/MemorySettingsStore.h"
 #include "platform/fake/ScriptedPrompts.h"
+#include "platform/linux/IconvCodec936.h"
 #include "platform/qt/QtPrompts.h"
 #include "platform/qt/QtText.h"
 #include "registry/FakeRegistry.h"
@@ -84,6 +85,7 @@ int main(int argc, char** argv) {
     const QString text = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     Reporter reporter;
 
+    const IconvCodec936 codec;
     FakeWindowSystem windows;
     ScriptedPrompts scripted;
     QtPrompts prompts;
@@ -96,8 +98,11 @@ int main(int argc, char** argv) {
     LoginContext login(store, scripted, app);
     std::unique_ptr<QWidget> window;
     if (mode == QStringLiteral("main"))
-        window = std::make_unique<frmMain>(MainWindowServices{
-            .windows = windows, .prompts = scripted, .registry = registry, .app = app});
+        window = std::make_unique<frmMain>(MainWindowServices{.windows = windows,
+                                                              .prompts = scripted,
+                                                              .registry = registry,
+                                                              .app = app,
+                                                              .codec = codec});
     else if (mode == QStringLiteral("about"))
         window = std::make_unique<frmAbout>();
     else if (mode == QStringLiteral("login"))

@@ -74,7 +74,7 @@ protected:
     WindowHandle find(const QString& title) {
         WindowHandle found = 0;
         windows->EnumWindows([&](WindowHandle w) {
-            if (windows->IsWindowVisible(w) && windows->GetWindowText(w) == title)
+            if (windows->IsWindowVisible(w) && QtText::toQ(windows->GetWindowText(w)) == title)
                 found = w;
             return found == 0;
         });
@@ -248,7 +248,8 @@ TEST(StartUpDisplay, LosingTheDisplaySavesTheListFirst) {
     WindowHandle main = 0;
     ASSERT_TRUE(waitUntil([&] {
         windows->EnumWindows([&](WindowHandle w) {
-            if (windows->IsWindowVisible(w) && windows->GetWindowText(w) == kMainCaption)
+            if (windows->IsWindowVisible(w) &&
+                QtText::toQ(windows->GetWindowText(w)) == kMainCaption)
                 main = w;
             return main == 0;
         });

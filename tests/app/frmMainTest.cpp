@@ -3,6 +3,7 @@
 #include "app/Twips.h"
 #include "platform/fake/FakeWindowSystem.h"
 #include "platform/fake/ScriptedPrompts.h"
+#include "platform/linux/IconvCodec936.h"
 #include "platform/qt/QtCodec936.h"
 #include "platform/qt/QtText.h"
 #include "registry/AutoRun.h"
@@ -79,6 +80,7 @@ protected:
                                     .prompts = prompts,
                                     .registry = registry,
                                     .app = *m_app,
+                                    .codec = m_codec,
                                     .setPassword = [this] { ++passwordRequests; },
                                     .endProcess = [this] { ++endRequests; },
                                     .openUrl = [this](const QUrl& url) { opened << url; }};
@@ -116,6 +118,7 @@ protected:
     QList<QUrl> opened;
 
 private:
+    const IconvCodec936 m_codec;
     QString m_exeDir = env.work() + QStringLiteral("/app");
     std::unique_ptr<AppInfo> m_app;
 };
@@ -242,7 +245,7 @@ TEST_F(FrmMain, UnreadableStoreIsKeptAsideBeforeItIsFirstOverwritten) {
     EXPECT_EQ(messageTexts(prompts),
               QStringList{QStringLiteral("文件需要更高版本的 墨枫哨兵2.00 才能打开")});
     EXPECT_EQ(w->keyList().count(), 0);
-    w->keyList().append(QStringLiteral("abc"));
+    w->keyList().append(u"abc");
 
     w->cmdHide_Click();
     EXPECT_EQ(readFile(store() + QStringLiteral(".bak")), newer);
@@ -291,7 +294,7 @@ TEST_F(FrmMain, AStoreLinkIsNeitherReadNorWrittenThrough) {
     auto w = make();
     EXPECT_EQ(w->keyList().count(), 0);
     EXPECT_EQ(messageTexts(prompts), QStringList{QStringLiteral("无法打开文件")});
-    w->keyList().append(QStringLiteral("abc"));
+    w->keyList().append(u"abc");
     w->cmdHide_Click();
     EXPECT_EQ(readFile(victim), secret);
     EXPECT_FALSE(QFileInfo(store()).isSymLink());
@@ -303,7 +306,7 @@ TEST_F(FrmMain, AStoreLinkIsNeitherReadNorWrittenThrough) {
 // The save for an end from outside asks nothing, also when it fails.
 TEST_F(FrmMain, QuietSaveWritesTheStoreAndShowsNothing) {
     auto w = make();
-    w->keyList().append(QStringLiteral("坏网站"));
+    w->keyList().append(u"坏网站");
     w->SaveQuietly();
     EXPECT_EQ(readFile(store()), storeBytes({QStringLiteral("坏网站")}));
     ASSERT_TRUE(QFile::remove(store()));
@@ -323,16 +326,16 @@ TEST_F(FrmMain, ReadableStoreIsNotCopiedAside) {
 TEST_F(FrmMain, HideWritesTheStoreAndHidesAndThePatrolGoesOn) {
     auto w = make();
     showActive(*w);
-    w->keyList().append(QStringLiteral("坏网站"));
-    w->keyList().append(QStringLiteral("abc"));
+    w->keyList().append(u"坏网站");
+    w->keyList().append(u"abc");
     QTest::mouseClick(button(*w, "cmdHide"), Qt::LeftButton);
     EXPECT_FALSE(w->isVisible());
     EXPECT_EQ(readFile(store()), storeBytes({QStringLiteral("坏网站"), QStringLiteral("abc")}));
     EXPECT_TRUE(prompts.asked().isEmpty()); // no password, no question
     EXPECT_EQ(endRequests, 0);
 
-    const WindowHandle bad = windows.addWindow(
-        {0, QStringLiteral("Browser"), 0, true, QStringLiteral("一个坏网站 - 浏览器"), 4242});
+    const WindowHandle bad =
+        windows.addWindow({0, u"Browser", 0, true, u"一个坏网站 - 浏览器", 4242});
     EXPECT_TRUE(QTest::qWaitFor([&] { return windows.closeRequestCount(bad) >= 2; }, 5000));
 }
 
@@ -341,24 +344,22 @@ TEST_F(FrmMain, HideWritesTheStoreAndHidesAndThePatrolGoesOn) {
 // cannot pin to a window gets a whole pass before the next tick.
 TEST_F(FrmMain, ReportedWindowsAreCheckedAtOnceAndTheTimerKeepsAsking) {
     auto w = make();
-    w->keyList().append(QStringLiteral("坏网站"));
+    w->keyList().append(u"坏网站");
     ASSERT_TRUE(windows.listening());
-    const WindowHandle quiet =
-        windows.addWindow({0, QStringLiteral("Browser"), 0, true, QStringLiteral("新闻"), 4242});
-    const WindowHandle bad =
-        windows.addWindow({0, QStringLiteral("Browser"), 0, true, QStringLiteral("新闻"), 4243});
+    const WindowHandle quiet = windows.addWindow({0, u"Browser", 0, true, u"新闻", 4242});
+    const WindowHandle bad = windows.addWindow({0, u"Browser", 0, true, u"新闻", 4243});
     // Right after a tick, so that the timer stays out of the way for a while.
     ASSERT_TRUE(QTest::qWaitFor([&] { return windows.enumerationCount() > 0; }, 2000));
     windows.clearRecords();
 
-    windows.window(bad)->title = QStringLiteral("一个坏网站 - 浏览器");
+    windows.window(bad)->title = u"一个坏网站 - 浏览器";
     windows.notifyChanged(bad);
     windows.notifyChanged(quiet);
     windows.notifyChanged(bad);
     ASSERT_TRUE(QTest::qWaitFor([&] { return windows.closeRequestCount(bad) == 1; }, 400));
     EXPECT_EQ(windows.enumerationCount(), 0);
     ASSERT_EQ(windows.partialEnumerationCount(), 1);
-    EXPECT_EQ(windows.partialEnumerations().first(), (std::vector<WindowHandle>{bad, quiet}));
+    EXPECT_EQ(windows.partialEnumerations().front(), (std::vector<WindowHandle>{bad, quiet}));
     EXPECT_EQ(windows.closeRequestCount(quiet), 0);
 
     // The window stays (it refuses): the timer asks it again, twice a second.
@@ -385,7 +386,7 @@ TEST_F(FrmMain, MinimisingIsNotHiding) {
 TEST_F(FrmMain, CloseAnsweredNoWritesTheStoreAndKeepsTheWindow) {
     auto w = make();
     showActive(*w);
-    w->keyList().append(QStringLiteral("abc"));
+    w->keyList().append(u"abc");
     prompts.answerMessage(Msg::No);
     // The question comes after the list is on disk.
     QByteArray onDiskWhileAsked;
@@ -441,9 +442,8 @@ TEST_F(FrmMain, YesEndsTheRealProcessAtOnceAfterSaving) {
 TEST_F(FrmMain, PatrolGoesOnWhileAModalPromptIsOpen) {
     auto w = make();
     showActive(*w);
-    w->keyList().append(QStringLiteral("坏"));
-    const WindowHandle bad =
-        windows.addWindow({0, QStringLiteral("Browser"), 0, true, QStringLiteral("坏网站"), 4242});
+    w->keyList().append(u"坏");
+    const WindowHandle bad = windows.addWindow({0, u"Browser", 0, true, u"坏网站", 4242});
     struct Case {
         const char* prompt;
         std::function<void()> open;
@@ -477,17 +477,17 @@ TEST_F(FrmMain, PatrolGoesOnWhileAModalPromptIsOpen) {
 
 TEST_F(FrmMain, Command1RunsOnePassAndCommand2ListsTheWindows) {
     auto w = make();
-    windows.addWindow({0, QStringLiteral("Browser"), 0, true, QStringLiteral("坏网站"), 4242});
-    windows.addWindow({0, QStringLiteral("Dialog"), 0x1000, true, QStringLiteral("owned"), 4242});
-    windows.addWindow({0, QStringLiteral("Term"), 0, true, QStringLiteral("shell"), 4243});
-    windows.addWindow({0, QStringLiteral("Hidden"), 0, false, QStringLiteral("hidden"), 4243});
+    windows.addWindow({0, u"Browser", 0, true, u"坏网站", 4242});
+    windows.addWindow({0, u"Dialog", 0x1000, true, u"owned", 4242});
+    windows.addWindow({0, u"Term", 0, true, u"shell", 4243});
+    windows.addWindow({0, u"Hidden", 0, false, u"hidden", 4243});
 
     // With an empty list a pass enumerates nothing.
     windows.clearRecords();
     w->Command1_Click();
     EXPECT_EQ(windows.enumerationCount(), 0);
 
-    w->keyList().append(QStringLiteral("坏"));
+    w->keyList().append(u"坏");
     windows.clearRecords();
     w->Command1_Click();
     EXPECT_EQ(windows.enumerationCount(), 1);
@@ -504,14 +504,11 @@ TEST_F(FrmMain, Command1RunsOnePassAndCommand2ListsTheWindows) {
 
 TEST_F(FrmMain, PatrolSparesTheProgramsOwnWindowsAndItsCaption) {
     auto w = make();
-    w->keyList().append(QStringLiteral("1.00"));
+    w->keyList().append(u"1.00");
     const quint32 own = static_cast<quint32>(QCoreApplication::applicationPid());
-    const WindowHandle mine =
-        windows.addWindow({0, QStringLiteral("x"), 0, true, QStringLiteral("about 1.00"), own});
-    const WindowHandle sameCaption =
-        windows.addWindow({0, QStringLiteral("x"), 0, true, QStringLiteral("墨枫哨兵 1.00"), 7});
-    const WindowHandle longer =
-        windows.addWindow({0, QStringLiteral("x"), 0, true, QStringLiteral("墨枫哨兵 1.00!"), 7});
+    const WindowHandle mine = windows.addWindow({0, u"x", 0, true, u"about 1.00", own});
+    const WindowHandle sameCaption = windows.addWindow({0, u"x", 0, true, u"墨枫哨兵 1.00", 7});
+    const WindowHandle longer = windows.addWindow({0, u"x", 0, true, u"墨枫哨兵 1.00!", 7});
     w->Command1_Click();
     EXPECT_EQ(windows.closeRequests(), QList<WindowHandle>{longer});
     EXPECT_EQ(windows.closeRequestCount(mine), 0);
@@ -718,7 +715,7 @@ TEST_F(FrmMain, EditingCommands) {
         auto w = make();
         showActive(*w);
         for (const QString& k : c.initial)
-            w->keyList().append(k);
+            w->keyList().append(QtText::fromQ(k));
         if (c.select >= 0)
             QTest::mouseClick(list(*w)->viewport(), Qt::LeftButton, {},
                               list(*w)->visualItemRect(list(*w)->item(c.select)).center());
@@ -792,7 +789,7 @@ TEST_F(FrmMain, KeywordsTheListFileCannotHoldAreRefused) {
         auto w = make();
         showActive(*w);
         for (const QString& k : abc)
-            w->keyList().append(k);
+            w->keyList().append(QtText::fromQ(k));
         if (c.change) {
             QTest::mouseClick(list(*w)->viewport(), Qt::LeftButton, {},
                               list(*w)->visualItemRect(list(*w)->item(1)).center());
@@ -824,8 +821,8 @@ TEST_F(FrmMain, KeywordsTheListFileCannotHoldAreRefused) {
 TEST_F(FrmMain, EnterPressesTheButtonThatFollowsTheFocus) {
     auto w = make();
     showActive(*w);
-    w->keyList().append(QStringLiteral("alpha"));
-    w->keyList().append(QStringLiteral("beta"));
+    w->keyList().append(u"alpha");
+    w->keyList().append(u"beta");
     QPushButton* add = button(*w, "AddKey_Cmd");
     QPushButton* change = button(*w, "Update_cmd");
 
@@ -860,14 +857,14 @@ TEST_F(FrmMain, EnterPressesTheButtonThatFollowsTheFocus) {
     EXPECT_TRUE(add->isDefault());
     QTest::keyClicks(text(*w), QStringLiteral("world"));
     QTest::keyClick(text(*w), Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_EQ(w->keyList().at(3), QStringLiteral("world"));
+    EXPECT_EQ(w->keyList().at(3), u"world");
 
     // Picking with the arrow keys counts as picking.
     list(*w)->setFocus(Qt::TabFocusReason);
     QTest::keyClick(list(*w), Qt::Key_Down);
     ASSERT_GE(w->keyList().selectionIndex(), 0);
     EXPECT_TRUE(change->isDefault());
-    const QString picked = w->keyList().at(w->keyList().selectionIndex());
+    const QString picked = QtText::toQ(w->keyList().at(w->keyList().selectionIndex()));
     prompts.clear();
     prompts.answerInput(QString()); // cancel
     QTest::keyClick(list(*w), Qt::Key_Return);
@@ -888,7 +885,7 @@ TEST_F(FrmMain, ImportAndExportThroughTheFileDialogs) {
         {QStringLiteral("所有文件"), QStringLiteral("*.*")}};
 
     // Cancel does nothing.
-    w->keyList().append(QStringLiteral("abc"));
+    w->keyList().append(u"abc");
     QTest::mouseClick(button(*w, "cmdInputList"), Qt::LeftButton);
     QTest::mouseClick(button(*w, "cmdOutList"), Qt::LeftButton);
     ASSERT_EQ(prompts.asked().size(), 2);
@@ -910,8 +907,8 @@ TEST_F(FrmMain, ImportAndExportThroughTheFileDialogs) {
     EXPECT_EQ(readFile(exported).size(), 16);
 
     // Export over a read-only file replaces it.
-    for (const char* k : {"色情", " spaced ", "abc", "abc"})
-        w->keyList().append(QString::fromUtf8(k));
+    for (const char16_t* k : {u"色情", u" spaced ", u"abc", u"abc"})
+        w->keyList().append(k);
     ASSERT_TRUE(QFile::setPermissions(exported, QFile::ReadOwner | QFile::ReadGroup));
     prompts.answerFile(exported);
     QTest::mouseClick(button(*w, "cmdOutList"), Qt::LeftButton);
@@ -945,7 +942,7 @@ TEST_F(FrmMain, ExportOverAnUnreadStoreKeepsItAsideToo) {
     const QByteArray unread = "not a list file\r\n";
     ASSERT_TRUE(writeFile(store(), unread));
     auto w = make();
-    w->keyList().append(QStringLiteral("abc"));
+    w->keyList().append(u"abc");
     prompts.answerFile(store());
     w->findChild<QPushButton*>(QStringLiteral("cmdOutList"))->click();
     EXPECT_EQ(readFile(store() + QStringLiteral(".bak")), unread);

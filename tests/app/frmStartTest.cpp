@@ -8,6 +8,7 @@
 #include "platform/fake/FakeWindowSystem.h"
 #include "platform/fake/MemorySettingsStore.h"
 #include "platform/fake/ScriptedPrompts.h"
+#include "platform/linux/IconvCodec936.h"
 #include "platform/local/InstanceLock.h"
 #include "platform/qt/QtText.h"
 #include "registry/FakeRegistry.h"
@@ -38,6 +39,7 @@ protected:
                                            .prompts = prompts,
                                            .registry = registry,
                                            .app = app,
+                                           .codec = codec,
                                            .endProcess = [this] { ++ends; }});
                 },
             .sendWakeUp = [this](const QString& address,
@@ -46,6 +48,7 @@ protected:
     }
 
     TestEnv env;
+    const IconvCodec936 codec;
     AppInfo app;
     MemorySettingsStore settings;
     ScriptedPrompts prompts;

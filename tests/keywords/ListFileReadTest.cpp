@@ -1,4 +1,5 @@
 #include "keywords/ListFile.h"
+#include "platform/qt/QtText.h"
 
 #include "FailingDevice.h"
 #include "ListFixtures.h"
@@ -190,9 +191,9 @@ TEST_F(ListFileRead, EdgeCases) {
         SCOPED_TRACE(c.name);
         prompts.clear();
         ASSERT_TRUE(F::write(path(), c.bytes));
-        PlainKeywordList list(c.before);
+        PlainKeywordList list(QtText::fromQ(c.before));
         EXPECT_EQ(listFile.InputList(path(), list), c.result);
-        EXPECT_EQ(list.entries(), c.after);
+        EXPECT_EQ(list.entries(), QtText::fromQ(c.after));
         expectMessages(prompts, c.message);
         // The file is only read.
         EXPECT_EQ(F::read(path()), c.bytes);
@@ -205,9 +206,9 @@ TEST_F(ListFileRead, MissingFileOrFolderCannotBeOpened) {
                                 QStringLiteral("missing/list.lst")}) {
         SCOPED_TRACE(name.toStdString());
         prompts.clear();
-        PlainKeywordList list(us({"z"}));
+        PlainKeywordList list(QtText::fromQ(us({"z"})));
         EXPECT_EQ(listFile.InputList(path(name), list), Result::CannotOpen);
-        EXPECT_EQ(list.entries(), us({"z"}));
+        EXPECT_EQ(list.entries(), QtText::fromQ(us({"z"})));
         expectMessages(prompts, u(kCannotOpen));
     }
 }
@@ -222,10 +223,10 @@ TEST_F(ListFileRead, PipeIsRefusedWithoutWaiting) {
 
 TEST_F(ListFileRead, SameFileTwiceAddsOnce) {
     ASSERT_TRUE(F::write(path(), F::file(us({"a", "b"}))));
-    PlainKeywordList list(us({"c"}));
+    PlainKeywordList list(QtText::fromQ(us({"c"})));
     EXPECT_EQ(listFile.InputList(path(), list), Result::Ok);
     EXPECT_EQ(listFile.InputList(path(), list), Result::Ok);
-    EXPECT_EQ(list.entries(), us({"c", "a", "b"}));
+    EXPECT_EQ(list.entries(), QtText::fromQ(us({"c", "a", "b"})));
     EXPECT_TRUE(prompts.asked().isEmpty());
 }
 
@@ -258,13 +259,13 @@ TEST_F(ListFileRead, ListFillsUpAtItsIndexLimit) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         prompts.clear();
-        PlainKeywordList list(numbered(0, c.before));
+        PlainKeywordList list(QtText::fromQ(numbered(0, c.before)));
         ASSERT_TRUE(F::write(path(), F::file(c.lines)));
         EXPECT_EQ(listFile.InputList(path(), list), c.result);
         EXPECT_EQ(list.count(), c.count);
         // The first keywords are the ones kept, in the file's order.
         if (c.before == 0) {
-            EXPECT_EQ(list.entries(), c.lines.mid(0, c.count));
+            EXPECT_EQ(list.entries(), QtText::fromQ(c.lines.mid(0, c.count)));
         }
         if (c.result == Result::TooMany) {
             ASSERT_EQ(prompts.asked().size(), 1);
@@ -299,9 +300,9 @@ TEST_F(ListFileRead, HugeForeignFileIsRefusedFromItsStart) {
 
 TEST_F(ListFileRead, ReadErrorKeepsWhatWasAdded) {
     FailingDevice device(F::file(us({"a", "b", "a"})) + "unfinished");
-    PlainKeywordList list(us({"z"}));
+    PlainKeywordList list(QtText::fromQ(us({"z"})));
     EXPECT_EQ(listFile.InputListFrom(device, list), Result::CannotOpen);
-    EXPECT_EQ(list.entries(), us({"z", "a", "b"}));
+    EXPECT_EQ(list.entries(), QtText::fromQ(us({"z", "a", "b"})));
     expectMessages(prompts, u(kCannotOpen));
 }
 

@@ -1,4 +1,5 @@
 #include "keywords/ListFile.h"
+#include "platform/qt/QtText.h"
 
 #include "ListFixtures.h"
 #include "TmpfsMount.h"
@@ -119,7 +120,7 @@ TEST_F(ListFileWrite, BytesOfTheFile) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const PlainKeywordList list(c.entries);
+        const PlainKeywordList list(QtText::fromQ(c.entries));
         EXPECT_EQ(ListFile::ListBytes(list).toHex(), c.hex);
         ASSERT_TRUE(listFile.OutputList(path(), list));
         EXPECT_EQ(F::read(path()).toHex(), c.hex);
@@ -138,23 +139,23 @@ TEST_F(ListFileWrite, EmptyListIsTheSixteenHeaderBytes) {
 
 TEST_F(ListFileWrite, RoundTrip) {
     const QStringList entries = us({"a", "关键字", " b ", "a", "x\ny", "A", "关键字"});
-    ASSERT_TRUE(listFile.OutputList(path(), PlainKeywordList(entries)));
+    ASSERT_TRUE(listFile.OutputList(path(), PlainKeywordList(QtText::fromQ(entries))));
     PlainKeywordList back;
     EXPECT_EQ(listFile.InputList(path(), back), ListFile::ReadResult::Ok);
-    EXPECT_EQ(back.entries(), us({"a", "关键字", " b ", "x\ny", "A"}));
+    EXPECT_EQ(back.entries(), QtText::fromQ(us({"a", "关键字", " b ", "x\ny", "A"})));
     EXPECT_TRUE(prompts.asked().isEmpty());
 }
 
 TEST_F(ListFileWrite, ReplacesTheWholeOldFile) {
     ASSERT_TRUE(F::write(path(), F::file(us({"old1", "old2", "old3", "a very long old line"}))));
-    ASSERT_TRUE(listFile.OutputList(path(), PlainKeywordList(us({"new"}))));
+    ASSERT_TRUE(listFile.OutputList(path(), PlainKeywordList(QtText::fromQ(us({"new"})))));
     EXPECT_EQ(F::read(path()), F::file(us({"new"})));
 }
 
 TEST_F(ListFileWrite, OverAReadOnlyFile) {
     ASSERT_TRUE(F::write(path(), F::file(us({"old"}))));
     ASSERT_TRUE(QFile::setPermissions(path(), kReadOnly));
-    EXPECT_TRUE(listFile.OutputList(path(), PlainKeywordList(us({"new"}))));
+    EXPECT_TRUE(listFile.OutputList(path(), PlainKeywordList(QtText::fromQ(us({"new"})))));
     EXPECT_EQ(F::read(path()), F::file(us({"new"})));
     EXPECT_TRUE(prompts.asked().isEmpty());
     // No longer read-only, otherwise as before.
@@ -165,7 +166,7 @@ TEST_F(ListFileWrite, KeepsThePermissionsOfTheOldFile) {
     const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     ASSERT_TRUE(F::write(path(), F::file(us({"old"}))));
     ASSERT_TRUE(QFile::setPermissions(path(), ownerOnly));
-    EXPECT_TRUE(listFile.OutputList(path(), PlainKeywordList(us({"new"}))));
+    EXPECT_TRUE(listFile.OutputList(path(), PlainKeywordList(QtText::fromQ(us({"new"})))));
     EXPECT_EQ(mode(path()), ownerOnly);
 }
 
@@ -173,7 +174,7 @@ TEST_F(ListFileWrite, ThroughASymbolicLink) {
     const QString target = path(QStringLiteral("real.lst"));
     ASSERT_TRUE(F::write(target, F::file(us({"old"}))));
     ASSERT_TRUE(QFile::link(target, path()));
-    EXPECT_TRUE(listFile.OutputList(path(), PlainKeywordList(us({"new"}))));
+    EXPECT_TRUE(listFile.OutputList(path(), PlainKeywordList(QtText::fromQ(us({"new"})))));
     EXPECT_TRUE(QFileInfo(path()).isSymLink());
     EXPECT_EQ(F::read(target), F::file(us({"new"})));
 }
@@ -188,7 +189,7 @@ TEST_F(ListFileWrite, WhereNoFileCanBeMade) {
                                 QStringLiteral("missing/KeyList.dat")}) {
         SCOPED_TRACE(name.toStdString());
         prompts.clear();
-        EXPECT_FALSE(listFile.OutputList(path(name), PlainKeywordList(us({"new"}))));
+        EXPECT_FALSE(listFile.OutputList(path(name), PlainKeywordList(QtText::fromQ(us({"new"})))));
         expectFailureMessage();
     }
     EXPECT_TRUE(QFileInfo(path(QStringLiteral("folder.lst"))).isDir());
@@ -207,7 +208,7 @@ TEST_F(ListFileWrite, ReadOnlyFileSystemLeavesTheOldFile) {
     ASSERT_TRUE(F::write(file, old));
     ASSERT_TRUE(QFile::setPermissions(file, kReadOnly));
     ASSERT_TRUE(mount.remountReadOnly());
-    EXPECT_FALSE(listFile.OutputList(file, PlainKeywordList(us({"new"}))));
+    EXPECT_FALSE(listFile.OutputList(file, PlainKeywordList(QtText::fromQ(us({"new"})))));
     expectFailureMessage();
     EXPECT_EQ(F::read(file), old);
     EXPECT_EQ(mode(file), kReadOnly);
@@ -226,7 +227,7 @@ TEST_F(ListFileWrite, InjectedFaultsLeaveTheOldFileByteForByte) {
         {"read-only old file, fails before taking its place", FailingSteps::Where::Commit, true},
     };
     const QByteArray old = F::file(us({"old", "关键字", " kept "}));
-    const PlainKeywordList list(us({"new", "list"}));
+    const PlainKeywordList list(QtText::fromQ(us({"new", "list"})));
     for (const FaultCase& c : cases) {
         SCOPED_TRACE(c.name);
         prompts.clear();
@@ -270,7 +271,7 @@ TEST_F(ListFileWrite, FullDiskLeavesTheOldFile) {
     QStringList big;
     for (int i = 0; i < 10000; ++i)
         big.append(QStringLiteral("关键字%1").arg(i));
-    EXPECT_FALSE(listFile.OutputList(file, PlainKeywordList(big)));
+    EXPECT_FALSE(listFile.OutputList(file, PlainKeywordList(QtText::fromQ(big))));
     expectFailureMessage();
     EXPECT_EQ(F::read(file), old);
     EXPECT_EQ(F::names(folder), QStringList{QStringLiteral("KeyList.dat")});
@@ -283,7 +284,7 @@ TEST_F(ListFileWrite, FullDiskLeavesTheOldFile) {
     while (filler.write(block) == block.size() && filler.flush()) {
     }
     filler.close();
-    EXPECT_FALSE(listFile.OutputList(file, PlainKeywordList(us({"new"}))));
+    EXPECT_FALSE(listFile.OutputList(file, PlainKeywordList(QtText::fromQ(us({"new"})))));
     expectFailureMessage();
     EXPECT_EQ(F::read(file), old);
     EXPECT_EQ(F::names(folder), (QStringList{"KeyList.dat", "filler"}));
@@ -291,7 +292,7 @@ TEST_F(ListFileWrite, FullDiskLeavesTheOldFile) {
     // With room again, the save goes through.
     prompts.clear();
     ASSERT_TRUE(QFile::remove(folder + QStringLiteral("/filler")));
-    EXPECT_TRUE(listFile.OutputList(file, PlainKeywordList(us({"new"}))));
+    EXPECT_TRUE(listFile.OutputList(file, PlainKeywordList(QtText::fromQ(us({"new"})))));
     EXPECT_EQ(F::read(file), F::file(us({"new"})));
     EXPECT_TRUE(prompts.asked().isEmpty());
 }
@@ -308,7 +309,7 @@ TEST_F(KeepAside, MovesTheBytesBeside) {
     EXPECT_TRUE(prompts.asked().isEmpty());
 
     // The next save then writes the store anew and leaves the copy.
-    ASSERT_TRUE(listFile.OutputList(path(), PlainKeywordList(us({"new"}))));
+    ASSERT_TRUE(listFile.OutputList(path(), PlainKeywordList(QtText::fromQ(us({"new"})))));
     EXPECT_EQ(F::read(path(QStringLiteral("KeyList.dat.bak"))), unread);
     EXPECT_EQ(F::names(env.work()), (QStringList{"KeyList.dat", "KeyList.dat.bak"}));
 }
@@ -365,8 +366,8 @@ TEST_F(StoreLinks, SaveReplacesALinkNotItsTarget) {
         SCOPED_TRACE(target.toStdString());
         QFile::remove(path());
         ASSERT_TRUE(QFile::link(target, path()));
-        EXPECT_TRUE(
-            listFile.OutputList(path(), PlainKeywordList(us({"new"})), ListFile::Links::Refuse));
+        EXPECT_TRUE(listFile.OutputList(path(), PlainKeywordList(QtText::fromQ(us({"new"}))),
+                                        ListFile::Links::Refuse));
         EXPECT_FALSE(QFileInfo(path()).isSymLink());
         EXPECT_EQ(F::read(path()), F::file(us({"new"})));
         expectVictimUntouched();
@@ -381,12 +382,12 @@ TEST_F(StoreLinks, ALinkIsAnUnreadableStore) {
     PlainKeywordList list;
     EXPECT_EQ(listFile.InputList(path(), list, ListFile::Links::Refuse),
               ListFile::ReadResult::CannotOpen);
-    EXPECT_TRUE(list.entries().isEmpty());
+    EXPECT_TRUE(list.entries().empty());
     ASSERT_EQ(prompts.asked().size(), 1);
     EXPECT_EQ(prompts.asked().first().text, u("无法打开文件"));
     // A file the user names is read through its link as before.
     EXPECT_EQ(listFile.InputList(path(), list), ListFile::ReadResult::Ok);
-    EXPECT_EQ(list.entries(), us({"planted"}));
+    EXPECT_EQ(list.entries(), QtText::fromQ(us({"planted"})));
 }
 
 TEST_F(StoreLinks, KeepAsideMovesLinksAndNeverWritesThroughThem) {

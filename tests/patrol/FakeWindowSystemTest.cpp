@@ -8,28 +8,28 @@ using Query = FakeWindowSystem::Query;
 
 TEST(FakeWindowSystem, EnumeratesInOrderAndGivesHandlesWhenAskedTo) {
     FakeWindowSystem ws;
-    const WindowHandle a = ws.addWindow({0, "A"});
-    const WindowHandle b = ws.addWindow({0, "B"});
-    const WindowHandle c = ws.addWindow({5, "C"});
+    const WindowHandle a = ws.addWindow({0, u"A"});
+    const WindowHandle b = ws.addWindow({0, u"B"});
+    const WindowHandle c = ws.addWindow({5, u"C"});
     EXPECT_NE(a, 0u);
     EXPECT_NE(a, b);
     EXPECT_EQ(c, 5u);
-    QList<WindowHandle> seen;
+    std::vector<WindowHandle> seen;
     ws.EnumWindows([&](WindowHandle h) {
-        seen.append(h);
+        seen.push_back(h);
         return true;
     });
-    EXPECT_EQ(seen, (QList<WindowHandle>{a, b, c}));
+    EXPECT_EQ(seen, (std::vector<WindowHandle>{a, b, c}));
     EXPECT_EQ(ws.enumerationCount(), 1);
 }
 
 TEST(FakeWindowSystem, ReplacingAHandleKeepsItsPlace) {
     FakeWindowSystem ws;
-    ws.addWindow({1, "A"});
-    ws.addWindow({2, "B"});
-    ws.addWindow({1, "A2", 0, false, "new"});
-    EXPECT_EQ(ws.handles(), (QList<WindowHandle>{1, 2}));
-    EXPECT_EQ(ws.GetClassName(1), "A2");
+    ws.addWindow({1, u"A"});
+    ws.addWindow({2, u"B"});
+    ws.addWindow({1, u"A2", 0, false, u"new"});
+    EXPECT_EQ(ws.handles(), (std::vector<WindowHandle>{1, 2}));
+    EXPECT_EQ(ws.GetClassName(1), u"A2");
     EXPECT_FALSE(ws.IsWindowVisible(1));
 }
 
@@ -47,14 +47,14 @@ TEST(FakeWindowSystem, StopsWhenTheCallbackSaysSo) {
 
 TEST(FakeWindowSystem, AnswersAndRecordsEveryQuery) {
     FakeWindowSystem ws;
-    ws.addWindow({1, "Cls", 9, true, "Title", 33, true});
-    EXPECT_EQ(ws.GetClassName(1), "Cls");
+    ws.addWindow({1, u"Cls", 9, true, u"Title", 33, true});
+    EXPECT_EQ(ws.GetClassName(1), u"Cls");
     EXPECT_EQ(ws.GetParent(1), 9u);
     EXPECT_TRUE(ws.IsWindowVisible(1));
-    EXPECT_EQ(ws.GetWindowText(1), "Title");
+    EXPECT_EQ(ws.GetWindowText(1), u"Title");
     EXPECT_EQ(ws.GetWindowProcessId(1), 33u);
     EXPECT_TRUE(ws.IsShellWindow(1));
-    EXPECT_EQ(ws.GetWindowText(1), "Title");
+    EXPECT_EQ(ws.GetWindowText(1), u"Title");
     EXPECT_EQ(ws.queries().size(), 7);
     EXPECT_EQ(ws.queryCount(Query::Title, 1), 2);
     EXPECT_EQ(ws.queryCount(Query::Title), 2);
@@ -64,33 +64,33 @@ TEST(FakeWindowSystem, AnswersAndRecordsEveryQuery) {
     ws.GetWindowText(1);
     EXPECT_EQ(ws.queries().size(), 7);
     ws.clearRecords();
-    EXPECT_TRUE(ws.queries().isEmpty());
+    EXPECT_TRUE(ws.queries().empty());
 }
 
 TEST(FakeWindowSystem, UnknownHandleReadsAsAVanishedWindow) {
     FakeWindowSystem ws;
-    EXPECT_EQ(ws.GetClassName(8), "");
+    EXPECT_EQ(ws.GetClassName(8), u"");
     EXPECT_EQ(ws.GetParent(8), 0u);
     EXPECT_FALSE(ws.IsWindowVisible(8));
-    EXPECT_EQ(ws.GetWindowText(8), "");
+    EXPECT_EQ(ws.GetWindowText(8), u"");
     EXPECT_EQ(ws.GetWindowProcessId(8), 0u);
     EXPECT_FALSE(ws.IsShellWindow(8));
 }
 
 TEST(FakeWindowSystem, CloseRequestsAreRecordedAndOnlyObedientWindowsGo) {
     FakeWindowSystem ws;
-    ws.addWindow({1, "Stubborn"});
-    FakeWindowSystem::Window obedient{2, "Obedient"};
+    ws.addWindow({1, u"Stubborn"});
+    FakeWindowSystem::Window obedient{2, u"Obedient"};
     obedient.closesOnRequest = true;
     ws.addWindow(obedient);
     ws.PostClose(1);
     ws.PostClose(2);
     ws.PostClose(2);
-    EXPECT_EQ(ws.closeRequests(), (QList<WindowHandle>{1, 2, 2}));
+    EXPECT_EQ(ws.closeRequests(), (std::vector<WindowHandle>{1, 2, 2}));
     EXPECT_EQ(ws.closeRequestCount(2), 2);
     EXPECT_TRUE(ws.hasWindow(1));
     EXPECT_FALSE(ws.hasWindow(2));
-    EXPECT_EQ(ws.handles(), QList<WindowHandle>{1});
+    EXPECT_EQ(ws.handles(), std::vector<WindowHandle>{1});
 }
 
 TEST(FakeWindowSystem, WindowsRemovedDuringAnEnumerationAreStillVisited) {
@@ -103,13 +103,13 @@ TEST(FakeWindowSystem, WindowsRemovedDuringAnEnumerationAreStillVisited) {
             ws.addWindow({3});
         }
     });
-    QList<WindowHandle> seen;
+    std::vector<WindowHandle> seen;
     ws.EnumWindows([&](WindowHandle h) {
-        seen.append(h);
+        seen.push_back(h);
         return true;
     });
-    EXPECT_EQ(seen, (QList<WindowHandle>{1, 2}));
-    EXPECT_EQ(ws.handles(), (QList<WindowHandle>{1, 3}));
+    EXPECT_EQ(seen, (std::vector<WindowHandle>{1, 2}));
+    EXPECT_EQ(ws.handles(), (std::vector<WindowHandle>{1, 3}));
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 #include "common/AppInfo.h"
 #include "keywords/PlainKeywordList.h"
 #include "platform/fake/FakeWindowSystem.h"
-#include "platform/qt/QtText.h"
+#include "platform/linux/IconvCodec936.h"
 
 #include <gtest/gtest.h>
 
@@ -16,35 +16,36 @@ namespace {
 
 using Window = FakeWindowSystem::Window;
 
-constexpr quint32 kOwnPid = 4242;
-constexpr quint32 kOtherPid = 777;
+constexpr std::uint32_t kOwnPid = 4242;
+constexpr std::uint32_t kOtherPid = 777;
 
 class TestHost : public PatrolHost {
 public:
-    QString mainCaption() const override {
+    std::u16string mainCaption() const override {
         ++captionReads;
         return caption;
     }
-    quint32 ownProcessId() const override {
+    std::uint32_t ownProcessId() const override {
         ++pidReads;
         return pid;
     }
-    QString caption = QtText::toQ(AppInfo::mainCaption());
-    quint32 pid = kOwnPid;
+    std::u16string caption = AppInfo::mainCaption();
+    std::uint32_t pid = kOwnPid;
     mutable int captionReads = 0;
     mutable int pidReads = 0;
 };
 
 // A window of another program, visible and unowned, unless the case says otherwise.
-Window other(WindowHandle h, const QString& title, const QString& cls = "Navigator") {
+Window other(WindowHandle h, const std::u16string& title,
+             const std::u16string& cls = u"Navigator") {
     return {h, cls, 0, true, title, kOtherPid};
 }
 
 struct PassCase {
     const char* name;
-    QStringList keywords;
-    QList<Window> windows;
-    QList<WindowHandle> closed; // each exactly once, in this order
+    std::vector<std::u16string> keywords;
+    std::vector<Window> windows;
+    std::vector<WindowHandle> closed; // each exactly once, in this order
 };
 
 // Cases show by name in test listings.
@@ -61,11 +62,12 @@ TEST_P(PatrolPassTable, ClosesExactlyTheWindowsItShould) {
         ws.addWindow(w);
     PlainKeywordList list(c.keywords);
     TestHost host;
-    WindowSearch search(ws);
+    const IconvCodec936 codec;
+    WindowSearch search(ws, codec);
     PatrolPass pass(search, list, host);
     pass.run();
     EXPECT_EQ(ws.closeRequests(), c.closed);
-    EXPECT_EQ(ws.enumerationCount(), c.keywords.isEmpty() ? 0 : 1);
+    EXPECT_EQ(ws.enumerationCount(), c.keywords.empty() ? 0 : 1);
 }
 
 // A check of the windows that changed treats each of them exactly as a pass does, with every
@@ -78,7 +80,8 @@ TEST_P(PatrolPassTable, ACheckOfTheWindowsThatChangedClosesWhatThePassWould) {
         all.push_back(ws.addWindow(w));
     PlainKeywordList list(c.keywords);
     TestHost host;
-    WindowSearch search(ws);
+    const IconvCodec936 codec;
+    WindowSearch search(ws, codec);
     PatrolPass pass(search, list, host);
 
     pass.check(all);
@@ -94,93 +97,97 @@ TEST_P(PatrolPassTable, ACheckOfTheWindowsThatChangedClosesWhatThePassWould) {
         EXPECT_NE(std::find(all.begin(), all.end(), call.window), all.end());
 }
 
-const QString kCaption = QtText::toQ(AppInfo::mainCaption());
-const QString k79 = QString(79, u'x');
+const std::u16string kCaption = AppInfo::mainCaption();
+const std::u16string k79(79, u'x');
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PatrolPassTable,
     ::testing::Values(
-        PassCase{"KeywordAtStart", {"赌博"}, {other(1, "赌博网站 - 浏览器")}, {1}},
-        PassCase{"KeywordInMiddle", {"poker"}, {other(1, "free poker online")}, {1}},
-        PassCase{"KeywordAtEnd", {"poker"}, {other(1, "play poker")}, {1}},
-        PassCase{"OtherLetterCase", {"Poker"}, {other(1, "play poker"), other(2, "POKER")}, {}},
-        PassCase{"SpaceInside", {"casino"}, {other(1, "cas ino"), other(2, "casin o")}, {}},
+        PassCase{"KeywordAtStart", {u"赌博"}, {other(1, u"赌博网站 - 浏览器")}, {1}},
+        PassCase{"KeywordInMiddle", {u"poker"}, {other(1, u"free poker online")}, {1}},
+        PassCase{"KeywordAtEnd", {u"poker"}, {other(1, u"play poker")}, {1}},
+        PassCase{"OtherLetterCase", {u"Poker"}, {other(1, u"play poker"), other(2, u"POKER")}, {}},
+        PassCase{"SpaceInside", {u"casino"}, {other(1, u"cas ino"), other(2, u"casin o")}, {}},
         PassCase{"TwoKeywordsOneRequest",
-                 {"free", "poker"},
-                 {other(1, "free poker"), other(2, "poker free poker")},
+                 {u"free", u"poker"},
+                 {other(1, u"free poker"), other(2, u"poker free poker")},
                  {1, 2}},
-        PassCase{"ChineseKeyword", {"色情"}, {other(1, "免费色情视频"), other(2, "色彩")}, {1}},
+        PassCase{"ChineseKeyword", {u"色情"}, {other(1, u"免费色情视频"), other(2, u"色彩")}, {1}},
         PassCase{"OnlyMatchingWindowsInOrder",
-                 {"bad"},
-                 {other(1, "bad one"), other(2, "good"), other(3, "also bad")},
+                 {u"bad"},
+                 {other(1, u"bad one"), other(2, u"good"), other(3, u"also bad")},
                  {1, 3}},
-        PassCase{"DesktopSpared", {"Program", ""}, {other(1, "Program Manager", "Progman")}, {}},
+        PassCase{
+            "DesktopSpared", {u"Program", u""}, {other(1, u"Program Manager", u"Progman")}, {}},
         PassCase{"DesktopClassAloneNotSpared",
-                 {"Program"},
-                 {other(1, "Program Manager 2", "Progman")},
+                 {u"Program"},
+                 {other(1, u"Program Manager 2", u"Progman")},
                  {1}},
         PassCase{"DesktopTitleAloneNotSpared",
-                 {"Program"},
-                 {other(1, "Program Manager", "Progman2")},
+                 {u"Program"},
+                 {other(1, u"Program Manager", u"Progman2")},
                  {1}},
-        PassCase{"TaskbarSpared", {""}, {other(1, "", "Shell_TrayWnd")}, {}},
-        PassCase{"TaskbarClassAloneNotSpared", {"Tray"}, {other(1, "Tray", "Shell_TrayWnd")}, {1}},
-        PassCase{"TaskbarTitleAloneNotSpared", {""}, {other(1, "", "Other")}, {1}},
+        PassCase{"TaskbarSpared", {u""}, {other(1, u"", u"Shell_TrayWnd")}, {}},
+        PassCase{
+            "TaskbarClassAloneNotSpared", {u"Tray"}, {other(1, u"Tray", u"Shell_TrayWnd")}, {1}},
+        PassCase{"TaskbarTitleAloneNotSpared", {u""}, {other(1, u"", u"Other")}, {1}},
         PassCase{"PlatformShellSpared",
-                 {"desk", ""},
-                 {Window{1, "Desktop", 0, true, "desktop", kOtherPid, true},
-                  Window{2, "Panel", 0, true, "", kOtherPid, true}},
+                 {u"desk", u""},
+                 {Window{1, u"Desktop", 0, true, u"desktop", kOtherPid, true},
+                  Window{2, u"Panel", 0, true, u"", kOtherPid, true}},
                  {}},
-        PassCase{"MainCaptionExactlySpared", {"墨枫"}, {other(1, kCaption)}, {}},
+        PassCase{"MainCaptionExactlySpared", {u"墨枫"}, {other(1, kCaption)}, {}},
         PassCase{"MainCaptionWithMoreTextClosed",
-                 {"墨枫"},
-                 {other(1, kCaption + " - 副本"), other(2, " " + kCaption)},
+                 {u"墨枫"},
+                 {other(1, kCaption + u" - 副本"), other(2, u" " + kCaption)},
                  {1, 2}},
         PassCase{"OwnProcessSpared",
-                 {"登录"},
-                 {Window{1, "Dialog", 0, true, "登录", kOwnPid}, other(2, "登录")},
+                 {u"登录"},
+                 {Window{1, u"Dialog", 0, true, u"登录", kOwnPid}, other(2, u"登录")},
                  {2}},
-        PassCase{"HiddenSpared", {"bad"}, {Window{1, "N", 0, false, "bad", kOtherPid}}, {}},
+        PassCase{"HiddenSpared", {u"bad"}, {Window{1, u"N", 0, false, u"bad", kOtherPid}}, {}},
         PassCase{"OwnedSpared",
-                 {"bad"},
-                 {other(1, "parent"), Window{2, "Dialog", 1, true, "bad dialog", kOtherPid}},
+                 {u"bad"},
+                 {other(1, u"parent"), Window{2, u"Dialog", 1, true, u"bad dialog", kOtherPid}},
                  {}},
-        PassCase{"KeywordBeyondByte79", {"bad"}, {other(1, k79 + "bad")}, {}},
-        PassCase{"KeywordEndingAtByte79", {"bad"}, {other(1, k79.left(76) + "bad")}, {1}},
+        PassCase{"KeywordBeyondByte79", {u"bad"}, {other(1, k79 + u"bad")}, {}},
+        PassCase{"KeywordEndingAtByte79", {u"bad"}, {other(1, k79.substr(0, 76) + u"bad")}, {1}},
         PassCase{"ChineseKeywordBeyondByte79",
-                 {"坏"},
-                 {other(1, QString(39, u'中') + "坏"), other(2, QString(38, u'中') + "坏")},
+                 {u"坏"},
+                 {other(1, std::u16string(39, u'中') + u"坏"),
+                  other(2, std::u16string(38, u'中') + u"坏")},
                  {2}},
         PassCase{"EmptyKeywordClosesEveryUnprotectedWindow",
-                 {""},
-                 {other(1, "anything"), other(2, ""), other(3, "Program Manager", "Progman"),
+                 {u""},
+                 {other(1, u"anything"), other(2, u""), other(3, u"Program Manager", u"Progman"),
                   other(4, kCaption)},
                  {1, 2}},
-        PassCase{"EmptyListEnumeratesNothing", {}, {other(1, "anything")}, {}}),
+        PassCase{"EmptyListEnumeratesNothing", {}, {other(1, u"anything")}, {}}),
     [](const ::testing::TestParamInfo<PassCase>& info) { return std::string(info.param.name); });
 
 struct PatrolFixture : ::testing::Test {
     FakeWindowSystem ws;
     TestHost host;
-    WindowSearch search{ws};
+    const IconvCodec936 codec;
+    WindowSearch search{ws, codec};
 };
 
 TEST_F(PatrolFixture, EmptyListAsksNothingOfAnyone) {
-    ws.addWindow(other(1, "anything"));
+    ws.addWindow(other(1, u"anything"));
     PlainKeywordList list;
     PatrolPass pass(search, list, host);
     pass.run();
     EXPECT_EQ(ws.enumerationCount(), 0);
-    EXPECT_TRUE(ws.queries().isEmpty());
-    EXPECT_TRUE(ws.closeRequests().isEmpty());
+    EXPECT_TRUE(ws.queries().empty());
+    EXPECT_TRUE(ws.closeRequests().empty());
 }
 
 TEST_F(PatrolFixture, RefusingWindowGetsARequestAtEveryPass) {
-    ws.addWindow(other(1, "bad"));
-    Window obedient = other(2, "bad too");
+    ws.addWindow(other(1, u"bad"));
+    Window obedient = other(2, u"bad too");
     obedient.closesOnRequest = true;
     ws.addWindow(obedient);
-    PlainKeywordList list({"bad"});
+    PlainKeywordList list({u"bad"});
     PatrolPass pass(search, list, host);
     for (int i = 0; i < 3; ++i)
         pass.run();
@@ -190,53 +197,53 @@ TEST_F(PatrolFixture, RefusingWindowGetsARequestAtEveryPass) {
 }
 
 TEST_F(PatrolFixture, NoVisibleUnownedWindowEndsThePassQuietly) {
-    ws.addWindow(Window{1, "N", 0, false, "bad", kOtherPid});
-    PlainKeywordList list({"bad"});
+    ws.addWindow(Window{1, u"N", 0, false, u"bad", kOtherPid});
+    PlainKeywordList list({u"bad"});
     PatrolPass pass(search, list, host);
     pass.run();
     EXPECT_EQ(ws.enumerationCount(), 1);
-    EXPECT_TRUE(ws.closeRequests().isEmpty());
+    EXPECT_TRUE(ws.closeRequests().empty());
 }
 
 TEST_F(PatrolFixture, CaptionAndOwnProcessAreReadAtEveryPass) {
-    ws.addWindow(other(1, "bad " + kCaption));
-    ws.addWindow(Window{2, "N", 0, true, "bad", 99});
-    PlainKeywordList list({"bad"});
+    ws.addWindow(other(1, u"bad " + kCaption));
+    ws.addWindow(Window{2, u"N", 0, true, u"bad", 99});
+    PlainKeywordList list({u"bad"});
     PatrolPass pass(search, list, host);
 
-    host.caption = "bad " + kCaption;
+    host.caption = u"bad " + kCaption;
     host.pid = 99;
     pass.run();
-    EXPECT_TRUE(ws.closeRequests().isEmpty());
+    EXPECT_TRUE(ws.closeRequests().empty());
 
     host.caption = kCaption;
     host.pid = kOwnPid;
     pass.run();
-    EXPECT_EQ(ws.closeRequests(), (QList<WindowHandle>{1, 2}));
+    EXPECT_EQ(ws.closeRequests(), (std::vector<WindowHandle>{1, 2}));
     EXPECT_EQ(host.captionReads, 2);
     EXPECT_EQ(host.pidReads, 2);
 }
 
 TEST_F(PatrolFixture, TitleChangesAreSeenAtTheNextPass) {
-    ws.addWindow(other(1, "harmless"));
-    PlainKeywordList list({"bad"});
+    ws.addWindow(other(1, u"harmless"));
+    PlainKeywordList list({u"bad"});
     PatrolPass pass(search, list, host);
     pass.run();
-    ws.window(1)->title = "now bad";
+    ws.window(1)->title = u"now bad";
     pass.run();
-    ws.window(1)->title = "harmless again";
+    ws.window(1)->title = u"harmless again";
     pass.run();
-    EXPECT_EQ(ws.closeRequests(), QList<WindowHandle>{1});
+    EXPECT_EQ(ws.closeRequests(), std::vector<WindowHandle>{1});
 }
 
 // Every way the list can change between two passes. "Change" is a replacement in place;
 // "import" appends entries; "load" replaces the whole list.
 struct EditCase {
     const char* name;
-    QStringList before;
+    std::vector<std::u16string> before;
     std::function<void(PlainKeywordList&)> edit;
-    QList<WindowHandle> closedBefore;
-    QList<WindowHandle> closedAfter;
+    std::vector<WindowHandle> closedBefore;
+    std::vector<WindowHandle> closedAfter;
 };
 
 // Cases show by name in test listings.
@@ -249,20 +256,21 @@ struct ListEdits : ::testing::TestWithParam<std::tuple<EditCase, bool>> {};
 TEST_P(ListEdits, NextPassSeesTheListAsItIsNow) {
     const auto& [c, freshPassEachTick] = GetParam();
     FakeWindowSystem ws;
-    ws.addWindow(other(1, "alpha window"));
-    ws.addWindow(other(2, "beta window"));
-    ws.addWindow(other(3, "gamma window"));
+    ws.addWindow(other(1, u"alpha window"));
+    ws.addWindow(other(2, u"beta window"));
+    ws.addWindow(other(3, u"gamma window"));
     PlainKeywordList list(c.before);
     TestHost host;
     KeywordMatcher shared;
-    WindowSearch search(ws);
+    const IconvCodec936 codec;
+    WindowSearch search(ws, codec);
     PatrolPass kept(search, list, host);
 
     auto tick = [&] {
         ws.clearRecords();
         if (freshPassEachTick) {
             // As a timer that makes a new pass for each tick over a matcher it keeps.
-            WindowSearch s(ws);
+            WindowSearch s(ws, codec);
             PatrolPass pass(s, list, host, shared);
             pass.run();
         } else {
@@ -277,76 +285,75 @@ TEST_P(ListEdits, NextPassSeesTheListAsItIsNow) {
     EXPECT_EQ(tick(), c.closedAfter);
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, ListEdits,
-                         ::testing::Combine(
-                             ::testing::Values(EditCase{"Add",
-                                                        {"alpha"},
-                                                        [](PlainKeywordList& l) {
-                                                            l.append("gamma");
-                                                        },
-                                                        {1},
-                                                        {1, 3}},
-                                               EditCase{"Change",
-                                                        {"alpha", "zeta"},
-                                                        [](PlainKeywordList& l) {
-                                                            l.removeAt(0);
-                                                            l.insert(0, "beta");
-                                                        },
-                                                        {1},
-                                                        {2}},
-                                               EditCase{"Remove",
-                                                        {"alpha", "beta"},
-                                                        [](PlainKeywordList& l) { l.removeAt(1); },
-                                                        {1, 2},
-                                                        {1}},
-                                               EditCase{"RemoveLast",
-                                                        {"beta"},
-                                                        [](PlainKeywordList& l) { l.removeAt(0); },
-                                                        {2},
-                                                        {}},
-                                               EditCase{"Clear",
-                                                        {"alpha", "window"},
-                                                        [](PlainKeywordList& l) { l.clear(); },
-                                                        {1, 2, 3},
-                                                        {}},
-                                               EditCase{"Import",
-                                                        {"alpha"},
-                                                        [](PlainKeywordList& l) {
-                                                            for (const char* k :
-                                                                 {"beta", "gamma", "alpha"})
-                                                                l.append(k);
-                                                        },
-                                                        {1},
-                                                        {1, 2, 3}},
-                                               EditCase{"Load",
-                                                        {"alpha", "beta"},
-                                                        [](PlainKeywordList& l) {
-                                                            l.clear();
-                                                            for (const char* k : {"gamma", "delta"})
-                                                                l.append(k);
-                                                        },
-                                                        {1, 2},
-                                                        {3}},
-                                               EditCase{
-                                                   "FirstEntryIntoEmpty",
-                                                   {},
-                                                   [](PlainKeywordList& l) { l.append("beta"); },
-                                                   {},
-                                                   {2}},
-                                               EditCase{"EmptyKeywordAdded",
-                                                        {"zeta"},
-                                                        [](PlainKeywordList& l) { l.append(""); },
-                                                        {},
-                                                        {1, 2, 3}}),
-                             ::testing::Bool()),
-                         [](const ::testing::TestParamInfo<std::tuple<EditCase, bool>>& info) {
-                             return std::string(std::get<0>(info.param).name) +
-                                    (std::get<1>(info.param) ? "_FreshPass" : "_KeptPass");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Paths, ListEdits,
+    ::testing::
+        Combine(
+            ::testing::Values(
+                EditCase{"Add",
+                         {u"alpha"},
+                         [](PlainKeywordList& l) { l.append(u"gamma"); },
+                         {1},
+                         {1, 3}},
+                EditCase{"Change",
+                         {u"alpha", u"zeta"},
+                         [](PlainKeywordList& l) {
+                             l.removeAt(0);
+                             l.insert(0, u"beta");
+                         },
+                         {1},
+                         {2}},
+                EditCase{"Remove",
+                         {u"alpha", u"beta"},
+                         [](PlainKeywordList& l) { l.removeAt(1); },
+                         {1, 2},
+                         {1}},
+                EditCase{
+                    "RemoveLast", {u"beta"}, [](PlainKeywordList& l) { l.removeAt(0); }, {2}, {}},
+                EditCase{
+                    "Clear",
+                    {u"alpha", u"window"},
+                    [](PlainKeywordList& l) { l.clear(); },
+                    {1, 2, 3},
+                    {}},
+                EditCase{
+                    "Import",
+                    {u"alpha"},
+                    [](PlainKeywordList& l) {
+                        for (const char16_t* k : {u"beta", u"gamma", u"alpha"})
+                            l.append(k);
+                    },
+                    {1},
+                    {1, 2, 3}},
+                EditCase{
+                    "Load",
+                    {u"alpha", u"beta"},
+                    [](PlainKeywordList& l) {
+                        l.clear();
+                        for (const char16_t* k : {u"gamma", u"delta"})
+                            l.append(k);
+                    },
+                    {1, 2},
+                    {3}},
+                EditCase{"FirstEntryIntoEmpty",
+                         {},
+                         [](PlainKeywordList& l) { l.append(u"beta"); },
+                         {},
+                         {2}},
+                EditCase{"EmptyKeywordAdded",
+                         {u"zeta"},
+                         [](PlainKeywordList& l) { l.append(u""); },
+                         {},
+                         {1, 2, 3}}),
+            ::testing::Bool()),
+    [](const ::testing::TestParamInfo<std::tuple<EditCase, bool>>& info) {
+        return std::string(std::get<0>(info.param).name) +
+               (std::get<1>(info.param) ? "_FreshPass" : "_KeptPass");
+    });
 
 TEST_F(PatrolFixture, SharedMatcherIsBuiltOnceForAnUnchangedList) {
-    ws.addWindow(other(1, "bad"));
-    PlainKeywordList list({"bad", "worse"});
+    ws.addWindow(other(1, u"bad"));
+    PlainKeywordList list({u"bad", u"worse"});
     KeywordMatcher shared;
     for (int i = 0; i < 5; ++i) {
         PatrolPass pass(search, list, host, shared);
@@ -354,7 +361,7 @@ TEST_F(PatrolFixture, SharedMatcherIsBuiltOnceForAnUnchangedList) {
     }
     EXPECT_EQ(shared.buildCount(), 1u);
     EXPECT_EQ(ws.closeRequestCount(1), 5);
-    list.append("worst");
+    list.append(u"worst");
     PatrolPass(search, list, host, shared).run();
     EXPECT_EQ(shared.buildCount(), 2u);
 }

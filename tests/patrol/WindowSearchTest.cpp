@@ -1,5 +1,6 @@
 #include "patrol/WindowSearch.h"
 #include "platform/fake/FakeWindowSystem.h"
+#include "platform/linux/IconvCodec936.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +11,10 @@ namespace {
 using Query = FakeWindowSystem::Query;
 using Window = FakeWindowSystem::Window;
 
-QList<WindowHandle> handlesOf(const QList<WindowInfo>& list) {
-    QList<WindowHandle> out;
+std::vector<WindowHandle> handlesOf(const std::vector<WindowInfo>& list) {
+    std::vector<WindowHandle> out;
     for (const WindowInfo& w : list)
-        out.append(w.hWnd);
+        out.push_back(w.hWnd);
     return out;
 }
 
@@ -21,17 +22,17 @@ QList<WindowHandle> handlesOf(const QList<WindowInfo>& list) {
 constexpr WindowHandle kShown = 11, kHidden = 12, kOwnedShown = 13, kOwnedHidden = 14;
 
 void addFourKinds(FakeWindowSystem& ws) {
-    ws.addWindow({kShown, "Shown", 0, true, "shown", 101});
-    ws.addWindow({kHidden, "Hidden", 0, false, "hidden", 102});
-    ws.addWindow({kOwnedShown, "Dialog", kShown, true, "dialog", 103});
-    ws.addWindow({kOwnedHidden, "Dialog", kShown, false, "hidden dialog", 104});
+    ws.addWindow({kShown, u"Shown", 0, true, u"shown", 101});
+    ws.addWindow({kHidden, u"Hidden", 0, false, u"hidden", 102});
+    ws.addWindow({kOwnedShown, u"Dialog", kShown, true, u"dialog", 103});
+    ws.addWindow({kOwnedHidden, u"Dialog", kShown, false, u"hidden dialog", 104});
 }
 
 struct FilterCase {
     const char* name;
-    qint32 visibleMode;
-    qint32 parentMode;
-    QList<WindowHandle> expected;
+    std::int32_t visibleMode;
+    std::int32_t parentMode;
+    std::vector<WindowHandle> expected;
 };
 
 // Cases show by name in test listings.
@@ -45,8 +46,9 @@ TEST_P(WindowSearchFilters, KeepsTheWindowsTheFiltersAskForInEnumerationOrder) {
     const FilterCase& c = GetParam();
     FakeWindowSystem ws;
     addFourKinds(ws);
-    WindowSearch search(ws);
-    QList<WindowInfo> result;
+    const IconvCodec936 codec;
+    WindowSearch search(ws, codec);
+    std::vector<WindowInfo> result;
     EXPECT_TRUE(search.SearchWindows(result, c.visibleMode, c.parentMode));
     EXPECT_EQ(handlesOf(result), c.expected);
     EXPECT_EQ(ws.enumerationCount(), 1);
@@ -68,22 +70,23 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(WindowSearch, FillsEveryFieldOfTheRecord) {
     FakeWindowSystem ws;
-    ws.addWindow({21, "Navigator", 0, true, "Example - Browser", 555, false});
-    ws.addWindow({22, "Panel", 0, true, "", 556, true});
-    ws.addWindow({23, "Dialog", 21, false, "Question", 557});
-    WindowSearch search(ws);
-    QList<WindowInfo> result;
+    ws.addWindow({21, u"Navigator", 0, true, u"Example - Browser", 555, false});
+    ws.addWindow({22, u"Panel", 0, true, u"", 556, true});
+    ws.addWindow({23, u"Dialog", 21, false, u"Question", 557});
+    const IconvCodec936 codec;
+    WindowSearch search(ws, codec);
+    std::vector<WindowInfo> result;
     ASSERT_TRUE(search.SearchWindows(result, 0, 9));
     ASSERT_EQ(result.size(), 3);
     EXPECT_EQ(result[0].hWnd, 21u);
     EXPECT_EQ(result[0].ProcessID, 555u);
     EXPECT_EQ(result[0].Parent, 0u);
-    EXPECT_EQ(result[0].Title, "Example - Browser");
-    EXPECT_EQ(result[0].ClassName, "Navigator");
+    EXPECT_EQ(result[0].Title, u"Example - Browser");
+    EXPECT_EQ(result[0].ClassName, u"Navigator");
     EXPECT_EQ(result[0].Visible, -1);
     EXPECT_FALSE(result[0].Shell);
     EXPECT_TRUE(result[1].Shell);
-    EXPECT_EQ(result[1].Title, "");
+    EXPECT_EQ(result[1].Title, u"");
     EXPECT_EQ(result[2].Parent, 21u);
     EXPECT_EQ(result[2].Visible, 0);
     EXPECT_EQ(result[2].ProcessID, 557u);
@@ -92,8 +95,9 @@ TEST(WindowSearch, FillsEveryFieldOfTheRecord) {
 TEST(WindowSearch, ReadsClassOfEveryWindowButTitleAndProcessOnlyOfKeptOnes) {
     FakeWindowSystem ws;
     addFourKinds(ws);
-    WindowSearch search(ws);
-    QList<WindowInfo> result;
+    const IconvCodec936 codec;
+    WindowSearch search(ws, codec);
+    std::vector<WindowInfo> result;
     ASSERT_TRUE(search.SearchWindows(result, 1, 0));
     for (WindowHandle h : {kShown, kHidden, kOwnedShown, kOwnedHidden}) {
         SCOPED_TRACE(h);
@@ -115,71 +119,75 @@ TEST(WindowSearch, ReadsClassOfEveryWindowButTitleAndProcessOnlyOfKeptOnes) {
 
 TEST(WindowSearch, NoWindowPassingLeavesTheCallersListAsItWas) {
     FakeWindowSystem ws;
-    ws.addWindow({31, "Hidden", 0, false, "x", 1});
-    ws.addWindow({32, "Dialog", 31, true, "y", 1});
-    WindowSearch search(ws);
+    ws.addWindow({31, u"Hidden", 0, false, u"x", 1});
+    ws.addWindow({32, u"Dialog", 31, true, u"y", 1});
+    const IconvCodec936 codec;
+    WindowSearch search(ws, codec);
     WindowInfo before;
     before.hWnd = 999;
-    before.Title = "kept";
-    QList<WindowInfo> result{before};
+    before.Title = u"kept";
+    std::vector<WindowInfo> result{before};
     EXPECT_FALSE(search.SearchWindows(result, 1, 0));
     ASSERT_EQ(result.size(), 1);
     EXPECT_EQ(result[0].hWnd, 999u);
-    EXPECT_EQ(result[0].Title, "kept");
+    EXPECT_EQ(result[0].Title, u"kept");
 }
 
 TEST(WindowSearch, EmptyDesktopGivesFalse) {
     FakeWindowSystem ws;
-    WindowSearch search(ws);
-    QList<WindowInfo> result;
+    const IconvCodec936 codec;
+    WindowSearch search(ws, codec);
+    std::vector<WindowInfo> result;
     EXPECT_FALSE(search.SearchWindows(result, 0, 2));
-    EXPECT_TRUE(result.isEmpty());
+    EXPECT_TRUE(result.empty());
     EXPECT_EQ(ws.enumerationCount(), 1);
 }
 
 TEST(WindowSearch, SecondSearchHoldsNoLeftoversOfTheFirst) {
     FakeWindowSystem ws;
-    ws.addWindow({41, "A", 0, true, "a", 1});
-    ws.addWindow({42, "B", 0, true, "b", 1});
-    ws.addWindow({43, "C", 0, true, "c", 1});
-    WindowSearch search(ws);
-    QList<WindowInfo> first, second;
+    ws.addWindow({41, u"A", 0, true, u"a", 1});
+    ws.addWindow({42, u"B", 0, true, u"b", 1});
+    ws.addWindow({43, u"C", 0, true, u"c", 1});
+    const IconvCodec936 codec;
+    WindowSearch search(ws, codec);
+    std::vector<WindowInfo> first, second;
     ASSERT_TRUE(search.SearchWindows(first, 1, 0));
     ws.removeWindow(41);
     ws.removeWindow(43);
     ASSERT_TRUE(search.SearchWindows(second, 1, 0));
-    EXPECT_EQ(handlesOf(second), QList<WindowHandle>{42});
-    EXPECT_EQ(handlesOf(first), (QList<WindowHandle>{41, 42, 43}));
-    second[0].Title = "changed";
-    EXPECT_EQ(first[1].Title, "b");
+    EXPECT_EQ(handlesOf(second), std::vector<WindowHandle>{42});
+    EXPECT_EQ(handlesOf(first), (std::vector<WindowHandle>{41, 42, 43}));
+    second[0].Title = u"changed";
+    EXPECT_EQ(first[1].Title, u"b");
 
     // Searching into the same list replaces its content.
     ASSERT_TRUE(search.SearchWindows(first, 1, 0));
-    EXPECT_EQ(handlesOf(first), QList<WindowHandle>{42});
+    EXPECT_EQ(handlesOf(first), std::vector<WindowHandle>{42});
 }
 
 TEST(WindowSearch, WindowVanishingDuringTheEnumerationReadsAsGone) {
     FakeWindowSystem ws;
-    ws.addWindow({51, "A", 0, true, "a", 1});
-    ws.addWindow({52, "B", 0, true, "b", 2});
-    ws.addWindow({53, "C", 0, true, "c", 3});
+    ws.addWindow({51, u"A", 0, true, u"a", 1});
+    ws.addWindow({52, u"B", 0, true, u"b", 2});
+    ws.addWindow({53, u"C", 0, true, u"c", 3});
     ws.setVisitHook([&](WindowHandle h) {
         if (h == 51)
             ws.removeWindow(52);
     });
-    WindowSearch search(ws);
-    QList<WindowInfo> visible;
+    const IconvCodec936 codec;
+    WindowSearch search(ws, codec);
+    std::vector<WindowInfo> visible;
     ASSERT_TRUE(search.SearchWindows(visible, 1, 0));
-    EXPECT_EQ(handlesOf(visible), (QList<WindowHandle>{51, 53}));
+    EXPECT_EQ(handlesOf(visible), (std::vector<WindowHandle>{51, 53}));
 
     // Without the visibility filter the vanished window is listed, with nothing known.
-    ws.addWindow({52, "B", 0, true, "b", 2});
-    QList<WindowInfo> all;
+    ws.addWindow({52, u"B", 0, true, u"b", 2});
+    std::vector<WindowInfo> all;
     ASSERT_TRUE(search.SearchWindows(all, 0, 0));
-    ASSERT_EQ(handlesOf(all), (QList<WindowHandle>{51, 53, 52}));
-    EXPECT_EQ(all[1].ClassName, "C");
-    EXPECT_EQ(all[2].ClassName, "");
-    EXPECT_EQ(all[2].Title, "");
+    ASSERT_EQ(handlesOf(all), (std::vector<WindowHandle>{51, 53, 52}));
+    EXPECT_EQ(all[1].ClassName, u"C");
+    EXPECT_EQ(all[2].ClassName, u"");
+    EXPECT_EQ(all[2].Title, u"");
     EXPECT_EQ(all[2].ProcessID, 0u);
     EXPECT_EQ(all[2].Visible, 0);
 }
@@ -187,8 +195,9 @@ TEST(WindowSearch, WindowVanishingDuringTheEnumerationReadsAsGone) {
 TEST(WindowSearch, ProcSaysGoOnForKeptAndSkippedWindows) {
     FakeWindowSystem ws;
     addFourKinds(ws);
-    WindowSearch search(ws);
-    QList<WindowInfo> result;
+    const IconvCodec936 codec;
+    WindowSearch search(ws, codec);
+    std::vector<WindowInfo> result;
     search.SearchWindows(result, 1, 0);
     for (WindowHandle h : {kShown, kHidden, kOwnedShown, kOwnedHidden, WindowHandle(77)})
         EXPECT_TRUE(search.SearchWindowsProc(h, 0));
@@ -196,8 +205,8 @@ TEST(WindowSearch, ProcSaysGoOnForKeptAndSkippedWindows) {
 
 struct TextCase {
     const char* name;
-    QString title;
-    QString expected;
+    std::u16string title;
+    std::u16string expected;
 };
 
 // Cases show by name in test listings.
@@ -210,9 +219,10 @@ class WindowSearchTitles : public ::testing::TestWithParam<TextCase> {};
 TEST_P(WindowSearchTitles, TitleHoldsAtMost79BytesOfCodePage936) {
     const TextCase& c = GetParam();
     FakeWindowSystem ws;
-    ws.addWindow({61, "C", 0, true, c.title, 1});
-    WindowSearch search(ws);
-    QList<WindowInfo> result;
+    ws.addWindow({61, u"C", 0, true, c.title, 1});
+    const IconvCodec936 codec;
+    WindowSearch search(ws, codec);
+    std::vector<WindowInfo> result;
     ASSERT_TRUE(search.SearchWindows(result, 1, 0));
     EXPECT_EQ(result[0].Title, c.expected);
 }
@@ -220,37 +230,42 @@ TEST_P(WindowSearchTitles, TitleHoldsAtMost79BytesOfCodePage936) {
 INSTANTIATE_TEST_SUITE_P(
     Limits, WindowSearchTitles,
     ::testing::Values(
-        TextCase{"Empty", "", ""}, TextCase{"Exactly79", QString(79, u'x'), QString(79, u'x')},
-        TextCase{"HundredSingleBytes", QString(100, u'x'), QString(79, u'x')},
-        TextCase{"FiftyDoubleBytes", QString(50, u'中'), QString(39, u'中')},
-        TextCase{"OddByteLeftOver", "a" + QString(50, u'中'), "a" + QString(39, u'中')},
+        TextCase{"Empty", u"", u""},
+        TextCase{"Exactly79", std::u16string(79, u'x'), std::u16string(79, u'x')},
+        TextCase{"HundredSingleBytes", std::u16string(100, u'x'), std::u16string(79, u'x')},
+        TextCase{"FiftyDoubleBytes", std::u16string(50, u'中'), std::u16string(39, u'中')},
+        TextCase{"OddByteLeftOver", u"a" + std::u16string(50, u'中'),
+                 u"a" + std::u16string(39, u'中')},
         // 2 + 2 * 38 = 78: one more character would need bytes 79 and 80.
-        TextCase{"NeverSplitsADoubleByte", "aa" + QString(50, u'中'), "aa" + QString(38, u'中')},
-        TextCase{"CutAtNul", QString("abc") + QChar(u'\0') + "def", "abc"},
-        TextCase{"ShortChineseUntouched", "新闻 - 浏览器", "新闻 - 浏览器"}),
+        TextCase{"NeverSplitsADoubleByte", u"aa" + std::u16string(50, u'中'),
+                 u"aa" + std::u16string(38, u'中')},
+        TextCase{"CutAtNul", std::u16string(u"abc") + u'\0' + u"def", u"abc"},
+        TextCase{"ShortChineseUntouched", u"新闻 - 浏览器", u"新闻 - 浏览器"}),
     [](const ::testing::TestParamInfo<TextCase>& info) { return std::string(info.param.name); });
 
 TEST(WindowSearch, ClassNameHoldsAtMost254Bytes) {
     FakeWindowSystem ws;
-    ws.addWindow({71, QString(300, u'k'), 0, true, "t", 1});
-    ws.addWindow({72, QString(200, u'类'), 0, true, "t", 1});
-    WindowSearch search(ws);
-    QList<WindowInfo> result;
+    ws.addWindow({71, std::u16string(300, u'k'), 0, true, u"t", 1});
+    ws.addWindow({72, std::u16string(200, u'类'), 0, true, u"t", 1});
+    const IconvCodec936 codec;
+    WindowSearch search(ws, codec);
+    std::vector<WindowInfo> result;
     ASSERT_TRUE(search.SearchWindows(result, 1, 0));
-    EXPECT_EQ(result[0].ClassName, QString(254, u'k'));
-    EXPECT_EQ(result[1].ClassName, QString(127, u'类'));
+    EXPECT_EQ(result[0].ClassName, std::u16string(254, u'k'));
+    EXPECT_EQ(result[1].ClassName, std::u16string(127, u'类'));
 }
 
 TEST(WindowSearch, PostClosePostsToTheRecordsWindow) {
     FakeWindowSystem ws;
-    ws.addWindow({81, "A", 0, true, "a", 1});
-    WindowSearch search(ws);
+    ws.addWindow({81, u"A", 0, true, u"a", 1});
+    const IconvCodec936 codec;
+    WindowSearch search(ws, codec);
     WindowInfo info;
     info.hWnd = 81;
     search.PostClose(info);
     info.hWnd = 4711; // long gone: nothing happens, nothing is reported
     search.PostClose(info);
-    EXPECT_EQ(ws.closeRequests(), (QList<WindowHandle>{81, 4711}));
+    EXPECT_EQ(ws.closeRequests(), (std::vector<WindowHandle>{81, 4711}));
     EXPECT_TRUE(ws.hasWindow(81)); // a request, not a close
 }
 

@@ -10,15 +10,15 @@ WindowHandle FakeWindowSystem::addWindow(Window window) {
         window.handle = m_nextHandle++;
     }
     if (!m_windows.contains(window.handle))
-        m_order.append(window.handle);
-    m_windows.insert(window.handle, window);
+        m_order.push_back(window.handle);
+    m_windows.insert_or_assign(window.handle, window);
     return window.handle;
 }
 
 bool FakeWindowSystem::removeWindow(WindowHandle handle) {
-    if (!m_windows.remove(handle))
+    if (m_windows.erase(handle) == 0)
         return false;
-    m_order.removeOne(handle);
+    m_order.erase(std::find(m_order.begin(), m_order.end(), handle));
     return true;
 }
 
@@ -29,17 +29,17 @@ void FakeWindowSystem::clearWindows() {
 
 FakeWindowSystem::Window* FakeWindowSystem::window(WindowHandle handle) {
     auto it = m_windows.find(handle);
-    return it == m_windows.end() ? nullptr : &it.value();
+    return it == m_windows.end() ? nullptr : &it->second;
 }
 
 const FakeWindowSystem::Window* FakeWindowSystem::window(WindowHandle handle) const {
-    auto it = m_windows.constFind(handle);
-    return it == m_windows.constEnd() ? nullptr : &it.value();
+    auto it = m_windows.find(handle);
+    return it == m_windows.end() ? nullptr : &it->second;
 }
 
 void FakeWindowSystem::EnumWindows(const std::function<bool(WindowHandle)>& proc) {
     ++m_enumerations;
-    const QList<WindowHandle> snapshot = m_order;
+    const std::vector<WindowHandle> snapshot = m_order;
     for (WindowHandle h : snapshot) {
         const bool goOn = proc(h);
         if (m_visitHook)
@@ -51,10 +51,10 @@ void FakeWindowSystem::EnumWindows(const std::function<bool(WindowHandle)>& proc
 
 void FakeWindowSystem::EnumSomeWindows(const std::vector<WindowHandle>& windows,
                                        const std::function<bool(WindowHandle)>& proc) {
-    m_partials.append(windows);
+    m_partials.push_back(windows);
     // Those of the given windows that are there, each once, in enumeration order.
     const std::unordered_set<WindowHandle> wanted(windows.begin(), windows.end());
-    const QList<WindowHandle> snapshot = m_order;
+    const std::vector<WindowHandle> snapshot = m_order;
     for (WindowHandle h : snapshot) {
         if (!wanted.count(h))
             continue;
@@ -74,10 +74,10 @@ void FakeWindowSystem::notifyChanged(WindowHandle window) {
     }
 }
 
-QString FakeWindowSystem::GetClassName(WindowHandle handle) {
+std::u16string FakeWindowSystem::GetClassName(WindowHandle handle) {
     record(Query::ClassName, handle);
     const Window* w = window(handle);
-    return w ? w->className : QString();
+    return w ? w->className : std::u16string();
 }
 
 WindowHandle FakeWindowSystem::GetParent(WindowHandle handle) {
@@ -92,13 +92,13 @@ bool FakeWindowSystem::IsWindowVisible(WindowHandle handle) {
     return w && w->visible;
 }
 
-QString FakeWindowSystem::GetWindowText(WindowHandle handle) {
+std::u16string FakeWindowSystem::GetWindowText(WindowHandle handle) {
     record(Query::Title, handle);
     const Window* w = window(handle);
-    return w ? w->title : QString();
+    return w ? w->title : std::u16string();
 }
 
-quint32 FakeWindowSystem::GetWindowProcessId(WindowHandle handle) {
+std::uint32_t FakeWindowSystem::GetWindowProcessId(WindowHandle handle) {
     record(Query::ProcessId, handle);
     const Window* w = window(handle);
     return w ? w->pid : 0;
@@ -111,14 +111,14 @@ bool FakeWindowSystem::IsShellWindow(WindowHandle handle) {
 }
 
 void FakeWindowSystem::PostClose(WindowHandle handle) {
-    m_closeRequests.append(handle);
+    m_closeRequests.push_back(handle);
     const Window* w = window(handle);
     if (w && w->closesOnRequest)
         removeWindow(handle);
 }
 
 int FakeWindowSystem::closeRequestCount(WindowHandle handle) const {
-    return static_cast<int>(m_closeRequests.count(handle));
+    return static_cast<int>(std::count(m_closeRequests.begin(), m_closeRequests.end(), handle));
 }
 
 int FakeWindowSystem::queryCount(Query query, WindowHandle handle) const {
@@ -134,14 +134,12 @@ int FakeWindowSystem::queryCount(Query query) const {
 
 void FakeWindowSystem::clearRecords() {
     m_enumerations = 0;
-    m_partials = {};
-    // Fresh lists rather than clear(): Qt's comparison of an emptied list with a
-    // default-constructed one passes a null pointer to memcmp, which UBSan rejects.
-    m_closeRequests = {};
-    m_queries = {};
+    m_partials.clear();
+    m_closeRequests.clear();
+    m_queries.clear();
 }
 
 void FakeWindowSystem::record(Query query, WindowHandle handle) {
     if (m_recordQueries)
-        m_queries.append({query, handle});
+        m_queries.push_back({query, handle});
 }

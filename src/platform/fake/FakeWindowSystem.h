@@ -2,11 +2,10 @@
 
 #include "platform/WindowSystem.h"
 
-#include <QHash>
-#include <QList>
-#include <QString>
-
+#include <cstdint>
 #include <functional>
+#include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -19,17 +18,18 @@ class FakeWindowSystem : public WindowSystem {
 public:
     struct Window {
         // The facts in this order, any trailing ones left at their defaults.
-        Window(WindowHandle handle = 0, QString className = {}, WindowHandle owner = 0,
-               bool visible = true, QString title = {}, quint32 pid = 0, bool shell = false)
+        Window(WindowHandle handle = 0, std::u16string className = {}, WindowHandle owner = 0,
+               bool visible = true, std::u16string title = {}, std::uint32_t pid = 0,
+               bool shell = false)
             : handle(handle), className(std::move(className)), owner(owner), visible(visible),
               title(std::move(title)), pid(pid), shell(shell) {}
 
         WindowHandle handle = 0; // 0: addWindow gives the next free handle
-        QString className;
+        std::u16string className;
         WindowHandle owner = 0;
         bool visible = true;
-        QString title; // given to the caller as it stands, however long
-        quint32 pid = 0;
+        std::u16string title; // given to the caller as it stands, however long
+        std::uint32_t pid = 0;
         bool shell = false; // the platform's desktop or a panel
         // An obedient window: a close request removes it at once.
         bool closesOnRequest = false;
@@ -50,7 +50,7 @@ public:
     const Window* window(WindowHandle handle) const;
     bool hasWindow(WindowHandle handle) const { return m_windows.contains(handle); }
     // Handles in enumeration order.
-    const QList<WindowHandle>& handles() const { return m_order; }
+    const std::vector<WindowHandle>& handles() const { return m_order; }
 
     // Runs inside EnumWindows after each window's callback, with that window's handle, so a
     // test can change the desktop in the middle of an enumeration. Windows added then are
@@ -65,23 +65,23 @@ public:
     // Tells the listener that the window appeared or changed, as a platform would.
     void notifyChanged(WindowHandle window);
     bool listening() const { return static_cast<bool>(m_listener); }
-    QString GetClassName(WindowHandle window) override;
+    std::u16string GetClassName(WindowHandle window) override;
     WindowHandle GetParent(WindowHandle window) override;
     bool IsWindowVisible(WindowHandle window) override;
-    QString GetWindowText(WindowHandle window) override;
-    quint32 GetWindowProcessId(WindowHandle window) override;
+    std::u16string GetWindowText(WindowHandle window) override;
+    std::uint32_t GetWindowProcessId(WindowHandle window) override;
     bool IsShellWindow(WindowHandle window) override;
     void PostClose(WindowHandle window) override;
 
     // Whole enumerations, and enumerations of given windows with the windows they named.
     int enumerationCount() const { return m_enumerations; }
     int partialEnumerationCount() const { return static_cast<int>(m_partials.size()); }
-    const QList<std::vector<WindowHandle>>& partialEnumerations() const { return m_partials; }
+    const std::vector<std::vector<WindowHandle>>& partialEnumerations() const { return m_partials; }
     // Every close request, in the order posted (vanished windows included).
-    const QList<WindowHandle>& closeRequests() const { return m_closeRequests; }
+    const std::vector<WindowHandle>& closeRequests() const { return m_closeRequests; }
     int closeRequestCount(WindowHandle window) const;
     // Every per-window query, in order; recording can be turned off for benchmarks.
-    const QList<Call>& queries() const { return m_queries; }
+    const std::vector<Call>& queries() const { return m_queries; }
     int queryCount(Query query, WindowHandle window) const;
     int queryCount(Query query) const;
     void setRecordQueries(bool on) { m_recordQueries = on; }
@@ -91,15 +91,15 @@ public:
 private:
     void record(Query query, WindowHandle window);
 
-    QHash<WindowHandle, Window> m_windows;
-    QList<WindowHandle> m_order;
+    std::unordered_map<WindowHandle, Window> m_windows;
+    std::vector<WindowHandle> m_order;
     WindowHandle m_nextHandle = 0x1000;
     std::function<void(WindowHandle)> m_visitHook;
 
     ChangeListener m_listener;
     int m_enumerations = 0;
-    QList<std::vector<WindowHandle>> m_partials;
-    QList<WindowHandle> m_closeRequests;
-    QList<Call> m_queries;
+    std::vector<std::vector<WindowHandle>> m_partials;
+    std::vector<WindowHandle> m_closeRequests;
+    std::vector<Call> m_queries;
     bool m_recordQueries = true;
 };

@@ -1,5 +1,6 @@
 #include "platform/x11/X11Snapshot.h"
 
+#include "platform/qt/QtText.h"
 #include "platform/x11/X11Text.h"
 
 #include <QSet>
@@ -274,16 +275,16 @@ Reading collect(const X11Snapshot::Link& link, const WindowRequests& r, ServerPi
     X11WindowFacts& f = reading.facts;
     f.vanished = false;
     if (wmClass.is(XCB_ATOM_STRING, 8))
-        f.className = text.className(wmClass.value, X11Text::Encoding::Latin1);
+        f.className = QtText::fromQ(text.className(wmClass.value, X11Text::Encoding::Latin1));
     else if (wmClass.is(a.UTF8_STRING, 8))
-        f.className = text.className(wmClass.value, X11Text::Encoding::Utf8);
+        f.className = QtText::fromQ(text.className(wmClass.value, X11Text::Encoding::Utf8));
     if (transientFor.is(XCB_ATOM_WINDOW, 32))
         f.owner = transientFor.first();
     QString title = netTitle(link, netName);
     if (title.isEmpty() && wmName)
         title = wmTitle(link, *wmName);
     reading.needsWmName = title.isEmpty() && !wmName;
-    f.title = text.ansiTitle(title);
+    f.title = QtText::fromQ(text.ansiTitle(title));
     f.processId = serverPid != 0 ? serverPid : netPid ? claimedPid(*netPid) : 0;
     reading.needsNetPid = f.processId == 0 && !netPid;
     if (windowType.is(XCB_ATOM_ATOM, 32))
@@ -327,7 +328,7 @@ void completeStandIns(const X11Snapshot::Link& link, std::vector<Reading*>& read
         if (one.wmName) {
             const Property wmName = receive(c, *one.wmName);
             failed = failed || wmName.failed;
-            one.reading->facts.title = link.text->ansiTitle(wmTitle(link, wmName));
+            one.reading->facts.title = QtText::fromQ(link.text->ansiTitle(wmTitle(link, wmName)));
         }
         if (one.netPid) {
             const Property netPid = receive(c, *one.netPid);

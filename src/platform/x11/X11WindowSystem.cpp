@@ -467,7 +467,7 @@ const X11WindowFacts& X11WindowSystem::facts(WindowHandle window) {
     return m_asked;
 }
 
-QString X11WindowSystem::GetClassName(WindowHandle window) {
+std::u16string X11WindowSystem::GetClassName(WindowHandle window) {
     return facts(window).className;
 }
 
@@ -479,11 +479,11 @@ bool X11WindowSystem::IsWindowVisible(WindowHandle window) {
     return facts(window).visible;
 }
 
-QString X11WindowSystem::GetWindowText(WindowHandle window) {
+std::u16string X11WindowSystem::GetWindowText(WindowHandle window) {
     return facts(window).title;
 }
 
-quint32 X11WindowSystem::GetWindowProcessId(WindowHandle window) {
+std::uint32_t X11WindowSystem::GetWindowProcessId(WindowHandle window) {
     return facts(window).processId;
 }
 

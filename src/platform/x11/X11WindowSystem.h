@@ -46,11 +46,11 @@ public:
     X11WindowSystem& operator=(const X11WindowSystem&) = delete;
 
     void EnumWindows(const std::function<bool(WindowHandle)>& proc) override;
-    QString GetClassName(WindowHandle window) override;
+    std::u16string GetClassName(WindowHandle window) override;
     WindowHandle GetParent(WindowHandle window) override;
     bool IsWindowVisible(WindowHandle window) override;
-    QString GetWindowText(WindowHandle window) override;
-    quint32 GetWindowProcessId(WindowHandle window) override;
+    std::u16string GetWindowText(WindowHandle window) override;
+    std::uint32_t GetWindowProcessId(WindowHandle window) override;
     bool IsShellWindow(WindowHandle window) override;
     void PostClose(WindowHandle window) override;
     // Reads the given windows alone (two round trips), unless no manager runs and one of them

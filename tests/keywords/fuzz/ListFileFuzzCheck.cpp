@@ -1,9 +1,12 @@
 #include "ListFileFuzzCheck.h"
+#include "platform/qt/QtText.h"
 
-#include "platform/qt/QtCodec936.h"
 #include "keywords/ListFile.h"
 #include "keywords/PlainKeywordList.h"
 #include "platform/fake/ScriptedPrompts.h"
+#include "platform/qt/QtCodec936.h"
+
+#include <algorithm>
 
 #include <QBuffer>
 #include <QSet>
@@ -30,7 +33,7 @@ ListFile::ReadResult readInto(const QByteArray& bytes, KeywordList& list,
 bool ListFileFuzzCheck::run(const std::uint8_t* data, std::size_t size, QString* why) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const QStringList before = {QStringLiteral("a"), QString::fromUtf8("墨枫")};
-    PlainKeywordList list(before);
+    PlainKeywordList list(QtText::fromQ(before));
     ScriptedPrompts prompts;
     const ListFile::ReadResult result = readInto(bytes, list, prompts);
 
@@ -41,7 +44,10 @@ bool ListFileFuzzCheck::run(const std::uint8_t* data, std::size_t size, QString*
                              .arg(messages)
                              .arg(static_cast<int>(result)));
     // The entries that were there stay first; a refused file adds nothing.
-    if (list.entries().mid(0, before.size()) != before)
+    if (list.entries().size() < static_cast<std::size_t>(before.size()) ||
+        !std::equal(
+            before.begin(), before.end(), list.entries().begin(),
+            [](const QString& a, const std::u16string& b) { return QtText::fromQ(a) == b; }))
         return fail(why, QStringLiteral("earlier entries changed"));
     if ((result == ListFile::ReadResult::NotRecognised ||
          result == ListFile::ReadResult::NewerVersion) &&
@@ -49,7 +55,8 @@ bool ListFileFuzzCheck::run(const std::uint8_t* data, std::size_t size, QString*
         return fail(why, QStringLiteral("a refused file added entries"));
     // No empty entry, no repeat, and never more entries than lines.
     QSet<QString> seen;
-    for (const QString& entry : list.entries()) {
+    for (const std::u16string& text : list.entries()) {
+        const QString entry = QtText::toQ(text);
         if (entry.isEmpty())
             return fail(why, QStringLiteral("empty entry"));
         if (entry.contains(QLatin1Char('\r')))
@@ -64,8 +71,8 @@ bool ListFileFuzzCheck::run(const std::uint8_t* data, std::size_t size, QString*
     // What was read is written back and read again unchanged, when code page 936 holds it.
     if (result == ListFile::ReadResult::Ok) {
         bool encodable = true;
-        for (const QString& entry : list.entries())
-            encodable = encodable && QtCodec936::canEncode(entry);
+        for (const std::u16string& entry : list.entries())
+            encodable = encodable && QtCodec936::canEncode(QtText::toQ(entry));
         if (encodable) {
             PlainKeywordList again;
             ScriptedPrompts quiet;

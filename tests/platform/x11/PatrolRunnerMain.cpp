@@ -18,6 +18,7 @@
 #include "patrol/PatrolScheduler.h"
 #include "patrol/WindowChecks.h"
 #include "patrol/WindowSearch.h"
+#include "platform/linux/IconvCodec936.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtText.h"
 #include "platform/x11/X11WindowSystem.h"
@@ -37,8 +38,8 @@ namespace {
 
 class Host : public PatrolHost {
 public:
-    QString mainCaption() const override { return QtText::toQ(AppInfo::mainCaption()); }
-    quint32 ownProcessId() const override { return static_cast<quint32>(getpid()); }
+    std::u16string mainCaption() const override { return AppInfo::mainCaption(); }
+    std::uint32_t ownProcessId() const override { return static_cast<std::uint32_t>(getpid()); }
 };
 
 void reply(int fd, const std::string& line) {
@@ -83,9 +84,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "x11_patrol_runner: cannot open the display\n");
         return 2;
     }
-    PlainKeywordList list(keywords);
+    PlainKeywordList list(QtText::fromQ(keywords));
     Host host;
-    WindowSearch search(*windows);
+    const IconvCodec936 codec;
+    WindowSearch search(*windows, codec);
     PatrolPass pass(search, list, host);
 
     QtEventLoop loop;

@@ -1,5 +1,7 @@
 #include "platform/x11/X11DisplayFixture.h"
 
+#include "platform/qt/QtText.h"
+
 #include <chrono>
 #include <set>
 #include <thread>
@@ -23,10 +25,8 @@ void X11DisplayFixture::TearDown() {
 
 std::vector<X11DisplayFixture::WindowRecord> X11DisplayFixture::enumerate() {
     std::vector<WindowRecord> out;
-    X11WindowSystem& ws = *windows;
-    ws.EnumWindows([&](WindowHandle w) {
-        out.push_back({w, ws.GetClassName(w), ws.GetParent(w), ws.IsWindowVisible(w),
-                       ws.GetWindowText(w), ws.GetWindowProcessId(w), ws.IsShellWindow(w)});
+    windows->EnumWindows([&](WindowHandle w) {
+        out.push_back(direct(w));
         return true;
     });
     return out;
@@ -35,10 +35,8 @@ std::vector<X11DisplayFixture::WindowRecord> X11DisplayFixture::enumerate() {
 std::vector<X11DisplayFixture::WindowRecord>
 X11DisplayFixture::enumerateSome(const std::vector<WindowHandle>& handles) {
     std::vector<WindowRecord> out;
-    X11WindowSystem& ws = *windows;
-    ws.EnumSomeWindows(handles, [&](WindowHandle w) {
-        out.push_back({w, ws.GetClassName(w), ws.GetParent(w), ws.IsWindowVisible(w),
-                       ws.GetWindowText(w), ws.GetWindowProcessId(w), ws.IsShellWindow(w)});
+    windows->EnumSomeWindows(handles, [&](WindowHandle w) {
+        out.push_back(direct(w));
         return true;
     });
     return out;
@@ -63,11 +61,12 @@ std::optional<X11DisplayFixture::WindowRecord> X11DisplayFixture::find(WindowHan
 
 X11DisplayFixture::WindowRecord X11DisplayFixture::direct(WindowHandle w) {
     X11WindowSystem& ws = *windows;
+    // Text as QString, so that the tests compare it with Qt's own.
     return {w,
-            ws.GetClassName(w),
+            QtText::toQ(ws.GetClassName(w)),
             ws.GetParent(w),
             ws.IsWindowVisible(w),
-            ws.GetWindowText(w),
+            QtText::toQ(ws.GetWindowText(w)),
             ws.GetWindowProcessId(w),
             ws.IsShellWindow(w)};
 }

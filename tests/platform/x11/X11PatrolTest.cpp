@@ -4,6 +4,7 @@
 #include "keywords/PlainKeywordList.h"
 #include "patrol/PatrolPass.h"
 #include "patrol/WindowSearch.h"
+#include "platform/linux/IconvCodec936.h"
 #include "platform/qt/QtCodec936.h"
 #include "platform/qt/QtText.h"
 #include "support/ChildProcess.h"
@@ -34,11 +35,13 @@ public:
     void EnumWindows(const std::function<bool(WindowHandle)>& proc) override {
         m_inner.EnumWindows(proc);
     }
-    QString GetClassName(WindowHandle w) override { return m_inner.GetClassName(w); }
+    std::u16string GetClassName(WindowHandle w) override { return m_inner.GetClassName(w); }
     WindowHandle GetParent(WindowHandle w) override { return m_inner.GetParent(w); }
     bool IsWindowVisible(WindowHandle w) override { return m_inner.IsWindowVisible(w); }
-    QString GetWindowText(WindowHandle w) override { return m_inner.GetWindowText(w); }
-    quint32 GetWindowProcessId(WindowHandle w) override { return m_inner.GetWindowProcessId(w); }
+    std::u16string GetWindowText(WindowHandle w) override { return m_inner.GetWindowText(w); }
+    std::uint32_t GetWindowProcessId(WindowHandle w) override {
+        return m_inner.GetWindowProcessId(w);
+    }
     bool IsShellWindow(WindowHandle w) override { return m_inner.IsShellWindow(w); }
     void PostClose(WindowHandle w) override {
         ++posted[w];
@@ -53,18 +56,19 @@ private:
 // The program under patrol: the main window's caption and this process.
 class TestHost : public PatrolHost {
 public:
-    QString mainCaption() const override { return QtText::toQ(AppInfo::mainCaption()); }
-    quint32 ownProcessId() const override { return static_cast<quint32>(getpid()); }
+    std::u16string mainCaption() const override { return AppInfo::mainCaption(); }
+    std::uint32_t ownProcessId() const override { return static_cast<std::uint32_t>(getpid()); }
 };
 
 // The backend under a real patrol pass.
 class Patrol {
 public:
-    Patrol(X11WindowSystem& windows, const QStringList& keywords)
-        : counting(windows), search(counting), list(keywords), pass(search, list, host) {}
+    Patrol(X11WindowSystem& windows, const std::vector<std::u16string>& keywords)
+        : counting(windows), search(counting, codec), list(keywords), pass(search, list, host) {}
     void run() { pass.run(); }
 
     CountingWindows counting;
+    const IconvCodec936 codec;
     WindowSearch search;
     PlainKeywordList list;
     TestHost host;
@@ -172,7 +176,7 @@ TEST_P(X11PatrolTest, ClosesExactlyTheWindowsItShould) {
                            [&](const Record& r) { return r.hWnd == own.id() && r.visible; });
     }));
 
-    Patrol patrol(*windows, {QStringLiteral("KEY"), QString::fromUtf8("关键字")});
+    Patrol patrol(*windows, {u"KEY", u"关键字"});
     for (int pass = 1; pass <= 2; ++pass) {
         SCOPED_TRACE(pass);
         patrol.run();
@@ -206,12 +210,13 @@ TEST_P(X11PatrolTest, NothingIsEnumeratedWithAnEmptyList) {
     private:
         int& m_n;
     } watching(*windows, enumerations);
-    WindowSearch search(watching);
+    const IconvCodec936 codec;
+    WindowSearch search(watching, codec);
     PlainKeywordList empty;
     TestHost host;
     PatrolPass(search, empty, host).run();
     EXPECT_EQ(enumerations, 0);
-    PlainKeywordList everything({QString()});
+    PlainKeywordList everything({u""});
     PatrolPass(search, everything, host).run();
     EXPECT_EQ(enumerations, 1);
     EXPECT_EQ(watching.posted[window], 1);
@@ -238,7 +243,7 @@ TEST_P(X11PatrolTest, RealClientsAreClosedByAKeywordInTheirTitle) {
         return seen == titles;
     }));
 
-    Patrol patrol(*windows, {QStringLiteral("KEYWORD")});
+    Patrol patrol(*windows, {u"KEYWORD"});
     patrol.run();
     EXPECT_TRUE(xmessageKey.waitFor(10000));
     EXPECT_TRUE(xtermKey.waitFor(10000));
@@ -311,7 +316,7 @@ TEST_P(X11PatrolTest, XtermInAGbkLocaleIsClosedByAChineseKeyword) {
     EXPECT_TRUE(bytes.startsWith("\x1b%/2")) << bytes.toHex().toStdString();
     EXPECT_TRUE(bytes.contains("gbk-0\x02" + gbk("色情"))) << bytes.toHex().toStdString();
 
-    Patrol patrol(*windows, {QString::fromUtf8("色情")});
+    Patrol patrol(*windows, {u"色情"});
     patrol.run();
     EXPECT_TRUE(xtermKey.waitFor(10000));
     patrol.run();
@@ -369,7 +374,7 @@ TEST_P(X11PatrolTest, ParentlessQtDialogAndToolWindowAreClosed) {
         EXPECT_EQ(r.parent, 0u);
     }
 
-    Patrol patrol(*windows, {QStringLiteral("KEY")});
+    Patrol patrol(*windows, {u"KEY"});
     patrol.run();
     for (size_t i = 0; i < cases.size(); ++i)
         EXPECT_TRUE(programs[i].waitFor(10000)) << cases[i].name;
@@ -388,7 +393,7 @@ TEST_P(X11PatrolTest, StormOfWindowsNeverCrashesOrStalls) {
     WindowMaker storm;
     ASSERT_TRUE(managedStorm.ok());
     ASSERT_TRUE(storm.ok());
-    Patrol patrol(*windows, {QStringLiteral("STORM")});
+    Patrol patrol(*windows, {u"STORM"});
     int passes = 0;
     std::chrono::steady_clock::duration longest{};
     const auto patrolFor = [&](int ms) {

@@ -2,6 +2,7 @@
 // ends with one message when the display goes away.
 #include "keywords/ListFile.h"
 #include "keywords/PlainKeywordList.h"
+#include "platform/qt/QtText.h"
 #include "platform/x11/WindowMaker.h"
 #include "platform/x11/X11WindowSystem.h"
 #include "support/ChildProcess.h"
@@ -27,7 +28,7 @@ bool waitForTitle(X11WindowSystem& windows, const QString& title) {
     while (std::chrono::steady_clock::now() < deadline) {
         bool found = false;
         windows.EnumWindows([&](WindowHandle w) {
-            found = windows.IsWindowVisible(w) && windows.GetWindowText(w) == title;
+            found = windows.IsWindowVisible(w) && QtText::toQ(windows.GetWindowText(w)) == title;
             return !found;
         });
         if (found)
@@ -40,7 +41,7 @@ bool waitForTitle(X11WindowSystem& windows, const QString& title) {
 bool writeKeyList(const QString& exePath, const QStringList& keywords) {
     QFile file(QFileInfo(exePath).absolutePath() + QStringLiteral("/KeyList.dat"));
     return file.open(QIODevice::WriteOnly) &&
-           file.write(ListFile::ListBytes(PlainKeywordList(keywords))) > 0;
+           file.write(ListFile::ListBytes(PlainKeywordList(QtText::fromQ(keywords)))) > 0;
 }
 
 class X11ProgramTest : public ::testing::TestWithParam<bool> {};
