@@ -54,7 +54,7 @@ TEST(KeyListAdapter, OutOfRangeEditsChangeNothing) {
     EXPECT_FALSE(list.insert(-1, QStringLiteral("x")));
     EXPECT_EQ(list.revision(), revision);
     EXPECT_EQ(list.entries(), QStringList{QStringLiteral("a")});
-    EXPECT_EQ(list.at(5), QString());
+    EXPECT_EQ(list.at(5), u"");
     EXPECT_TRUE(list.insert(1, QStringLiteral("end")));
     EXPECT_EQ(list.entries(), (QStringList{QStringLiteral("a"), QStringLiteral("end")}));
 }

@@ -510,7 +510,7 @@ TEST_F(FrmMain, PatrolSparesTheProgramsOwnWindowsAndItsCaption) {
     const WindowHandle sameCaption = windows.addWindow({0, u"x", 0, true, u"墨枫哨兵 1.00", 7});
     const WindowHandle longer = windows.addWindow({0, u"x", 0, true, u"墨枫哨兵 1.00!", 7});
     w->Command1_Click();
-    EXPECT_EQ(windows.closeRequests(), QList<WindowHandle>{longer});
+    EXPECT_EQ(windows.closeRequests(), std::vector<WindowHandle>{longer});
     EXPECT_EQ(windows.closeRequestCount(mine), 0);
     EXPECT_EQ(windows.closeRequestCount(sameCaption), 0);
 }
@@ -837,7 +837,7 @@ TEST_F(FrmMain, EnterPressesTheButtonThatFollowsTheFocus) {
     QTest::mouseClick(text(*w), Qt::LeftButton);
     QTest::keyClicks(text(*w), QStringLiteral("hello"));
     QTest::keyClick(text(*w), Qt::Key_Return);
-    EXPECT_EQ(w->keyList().at(2), QStringLiteral("hello"));
+    EXPECT_EQ(w->keyList().at(2), u"hello");
     EXPECT_TRUE(text(*w)->text().isEmpty());
     EXPECT_TRUE(prompts.asked().isEmpty());
 
@@ -850,7 +850,7 @@ TEST_F(FrmMain, EnterPressesTheButtonThatFollowsTheFocus) {
     QTest::keyClick(list(*w), Qt::Key_Return);
     ASSERT_EQ(prompts.asked().size(), 1);
     EXPECT_EQ(prompts.asked().first().defaultText, QStringLiteral("alpha"));
-    EXPECT_EQ(w->keyList().at(0), QStringLiteral("ALPHA"));
+    EXPECT_EQ(w->keyList().at(0), u"ALPHA");
 
     // Back in the text box, Enter adds again (keypad Enter too).
     QTest::mouseClick(text(*w), Qt::LeftButton);

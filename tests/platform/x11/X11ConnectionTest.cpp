@@ -31,7 +31,7 @@ TEST(X11Connection, LosingTheDisplayIsReportedOnceAndNothingHangs) {
     for (int i = 0; i < 3; ++i) {
         windows->EnumWindows([&](WindowHandle) { return ++visited, true; });
         windows->PostClose(0x400001);
-        EXPECT_EQ(windows->GetWindowText(0x400001), QString());
+        EXPECT_EQ(windows->GetWindowText(0x400001), u"");
         EXPECT_FALSE(windows->IsWindowVisible(0x400001));
         EXPECT_EQ(windows->GetWindowProcessId(0x400001), 0u);
         windows->processEvents();
